@@ -1,0 +1,138 @@
+#include "answer_reader.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <system_error>
+
+namespace quodrel {
+
+namespace {
+
+bool is_white_space(int c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+bool is_digit(int c) { return c >= '0' && c <= '9'; }
+
+// The decimal exponent of the first significant digit of a number text that from_chars found
+// out of range: at or above zero it overflowed, below zero it underflowed.
+long long leading_exponent(const std::string& text) {
+  std::size_t i = 0;
+  long long position = 0;  // decimal exponent of the digit at i, relative to the point
+  bool seen_point = false;
+  bool seen_significant = false;
+  long long exponent = 0;
+  for (; i < text.size() && text[i] != 'e' && text[i] != 'E'; ++i) {
+    if (text[i] == '.') {
+      seen_point = true;
+    } else if (!seen_significant && text[i] == '0') {
+      if (seen_point) --position;
+    } else if (!seen_significant) {
+      seen_significant = true;
+      if (seen_point) --position;
+    } else if (!seen_point) {
+      ++position;
+    }
+  }
+  if (i < text.size()) {  // the exponent part, saturated far beyond the double range
+    bool negative = text[i + 1] == '-';
+    for (++i; i < text.size(); ++i) {
+      if (is_digit(text[i]) && exponent < 100000) exponent = exponent * 10 + (text[i] - '0');
+    }
+    if (negative) exponent = -exponent;
+  }
+  return position + exponent;
+}
+
+}  // namespace
+
+int AnswerReader::peek(std::size_t ahead) {
+  while (pending_.size() - next_ <= ahead) {
+    const int c = in_.rdbuf()->sbumpc();
+    if (c == std::char_traits<char>::eof()) return c;
+    pending_.push_back(static_cast<char>(c));
+  }
+  return static_cast<unsigned char>(pending_[next_ + ahead]);
+}
+
+bool AnswerReader::skip_white_space() {
+  while (is_white_space(peek())) ++next_;
+  if (next_ == pending_.size()) {  // nothing left to look at: start the buffer afresh
+    pending_.clear();
+    next_ = 0;
+  }
+  return peek() != std::char_traits<char>::eof();
+}
+
+std::size_t AnswerReader::count_digits(std::size_t ahead) {
+  std::size_t count = 0;
+  while (is_digit(peek(ahead + count))) ++count;
+  return count;
+}
+
+bool AnswerReader::read_real(double& target) {
+  if (!skip_white_space()) return false;
+  // Step 1: find the longest prefix that is a whole number of the grammar.
+  std::size_t length = (peek() == '+' || peek() == '-') ? 1 : 0;
+  const std::size_t integer_digits = count_digits(length);
+  length += integer_digits;
+  std::size_t fraction_digits = 0;
+  if (peek(length) == '.') {
+    fraction_digits = count_digits(length + 1);
+    if (integer_digits > 0 || fraction_digits > 0) length += 1 + fraction_digits;
+  }
+  if (integer_digits == 0 && fraction_digits == 0) return false;
+  if (peek(length) == 'e' || peek(length) == 'E') {
+    const std::size_t sign = (peek(length + 1) == '+' || peek(length + 1) == '-') ? 1 : 0;
+    const std::size_t exponent_digits = count_digits(length + 1 + sign);
+    if (exponent_digits > 0) length += 1 + sign + exponent_digits;
+  }
+
+  // Step 2: convert it; from_chars takes no '+' and leaves the value alone when out of range.
+  const std::string text = pending_.substr(next_, length);
+  next_ += length;
+  const bool negative = text[0] == '-';
+  const std::size_t unsigned_start = (text[0] == '+' || text[0] == '-') ? 1 : 0;
+  double magnitude = 0.0;
+  const std::from_chars_result converted =
+      std::from_chars(text.data() + unsigned_start, text.data() + text.size(), magnitude);
+  if (converted.ec == std::errc::result_out_of_range) {
+    magnitude = leading_exponent(text.substr(unsigned_start)) >= 0
+                    ? std::numeric_limits<double>::infinity()
+                    : 0.0;
+  }
+  target = negative ? -magnitude : magnitude;
+  return true;
+}
+
+bool AnswerReader::read_integer(std::int32_t& target) {
+  if (!skip_white_space()) return false;
+  const std::size_t sign = (peek() == '+' || peek() == '-') ? 1 : 0;
+  const std::size_t digits = count_digits(sign);
+  if (digits == 0) return false;
+  const bool negative = peek() == '-';
+  constexpr long long LIMIT = 1LL << 31;  // saturate here; the clamp below picks the bound
+  long long magnitude = 0;
+  for (std::size_t i = 0; i < digits; ++i) {
+    magnitude = std::min(LIMIT, magnitude * 10 + (peek(sign + i) - '0'));
+  }
+  next_ += sign + digits;
+  const long long value = negative ? -magnitude : magnitude;
+  target = static_cast<std::int32_t>(
+      std::clamp<long long>(value, std::numeric_limits<std::int32_t>::min(),
+                            std::numeric_limits<std::int32_t>::max()));
+  return true;
+}
+
+bool AnswerReader::read_word(std::string& target) {
+  if (!skip_white_space()) return false;
+  std::size_t length = 0;
+  while (peek(length) != std::char_traits<char>::eof() && !is_white_space(peek(length))) ++length;
+  target.assign(pending_, next_, length);
+  next_ += length;
+  return true;
+}
+
+}  // namespace quodrel
