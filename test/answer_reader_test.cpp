@@ -1,0 +1,112 @@
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "answer_reader.h"
+
+namespace quodrel {
+namespace {
+
+// Performs one read per letter of `kinds` (r: real, i: integer, w: word) on `input`, each into a
+// target holding 7 beforehand, and describes the outcomes: "12 fail(7)", then "| rest" and the
+// words still in the input.
+std::string reads(const std::string& input, const std::string& kinds) {
+  std::istringstream in(input);
+  AnswerReader reader(in);
+  std::string outcome;
+  for (char kind : kinds) {
+    char text[64];
+    if (kind == 'r') {
+      double real = 7;
+      const bool ok = reader.read_real(real);
+      char shortest[32];
+      *std::to_chars(shortest, shortest + sizeof shortest - 1, real).ptr = '\0';
+      std::snprintf(text, sizeof text, ok ? "%s" : "fail(%s)", shortest);
+    } else if (kind == 'i') {
+      std::int32_t integer = 7;
+      const bool ok = reader.read_integer(integer);
+      std::snprintf(text, sizeof text, ok ? "%d" : "fail(%d)", static_cast<int>(integer));
+    } else {
+      std::string word = "7";
+      const bool ok = reader.read_word(word);
+      std::snprintf(text, sizeof text, ok ? "%s" : "fail(%s)", word.c_str());
+    }
+    outcome += text;
+    outcome += ' ';
+  }
+  outcome += "| rest";
+  for (std::string word; reader.read_word(word);) outcome += " " + word;
+  return outcome;
+}
+
+TEST(AnswerReader, Reads) {
+  struct Case {
+    std::string input;
+    const char* kinds;
+    const char* outcome;
+  };
+  const Case cases[] = {
+      // Answers typed ahead on one line, and spread over lines with CR LF ends.
+      {"100 2 1 0.05 10 20 pk.txt rms.txt", "rririrww",
+       "100 2 1 0.05 10 20 pk.txt rms.txt | rest"},
+      {"\r\n100\r\n2\r\n\t 1\r\n", "rri", "100 2 1 | rest"},
+      // Only text of the item's grammar is consumed; the rest stays for the next read.
+      {"12abc", "rr", "12 fail(7) | rest abc"},
+      {"1.5", "ir", "1 0.5 | rest"},
+      {"1.2.3", "rr", "1.2 0.3 | rest"},
+      {"1e+x", "r", "1 | rest e+x"},
+      {"0x10", "r", "0 | rest x10"},
+      {"5e", "r", "5 | rest e"},
+      // The number grammar: signs, a lone point on either side, exponents.
+      {"+.5 5. -0 1e5 1E-2 -2.5e+1", "rrrrrr", "0.5 5 -0 1e+05 0.01 -25 | rest"},
+      {". 5", "r", "fail(7) | rest . 5"},
+      {"- 5", "ri", "fail(7) fail(7) | rest - 5"},
+      {"inf nan", "r", "fail(7) | rest inf nan"},
+      // Beyond the double range: infinity or zero, as formatted input of a double gives.
+      {"1e999 -1e999 1e-999 -1e-999 2e308", "rrrrr", "inf -inf 0 -0 inf | rest"},
+      {"1" + std::string(400, '0'), "r", "inf | rest"},
+      {"0." + std::string(400, '0') + "1", "r", "0 | rest"},
+      {"0." + std::string(399, '0') + "1e400", "r", "1 | rest"},
+      // Integers: 32 bits, clamped beyond.
+      {"2147483647 -2147483648 2147483648 -99999999999 +0042", "iiiii",
+       "2147483647 -2147483648 2147483647 -2147483648 42 | rest"},
+      {"1e5", "i", "1 | rest e5"},
+      // Nothing to read: the target keeps its value.
+      {"", "riw", "fail(7) fail(7) fail(7) | rest"},
+      {" \r\n\t ", "w", "fail(7) | rest"},
+      {"abc", "riw", "fail(7) fail(7) abc | rest"},
+      // A word ends at white space.
+      {"peak data.txt", "ww", "peak data.txt | rest"},
+      {"pk.txt\r\nrms.txt\r\n", "ww", "pk.txt rms.txt | rest"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(reads(c.input, c.kinds), c.outcome) << "input \"" << c.input << "\"";
+  }
+}
+
+TEST(AnswerReader, WordsKeepEveryByteButWhiteSpace) {
+  std::istringstream in(std::string("a\0b\xff\xe9 c", 7));
+  AnswerReader reader(in);
+  std::string word;
+  ASSERT_TRUE(reader.read_word(word));
+  EXPECT_EQ(word, std::string("a\0b\xff\xe9", 5));
+}
+
+TEST(AnswerReader, LongAnswersAreReadWhole) {
+  const std::string name(100000, 'n');
+  std::istringstream in(name + " " + std::string(5000, '3') + "e-4999");
+  AnswerReader reader(in);
+  std::string word;
+  double real = 0;
+  ASSERT_TRUE(reader.read_word(word));
+  EXPECT_EQ(word, name);
+  ASSERT_TRUE(reader.read_real(real));
+  EXPECT_DOUBLE_EQ(real, 3.333333333333333);
+}
+
+}  // namespace
+}  // namespace quodrel

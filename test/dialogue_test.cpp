@@ -1,0 +1,159 @@
+// The dialogue run in-process, on string streams, with a stand-in for the key wait.
+#include <filesystem>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "quodrel.h"
+#include "test_support.h"
+
+namespace quodrel {
+namespace {
+
+using test::file_exists;
+using test::read_file;
+using test::ScratchDir;
+
+const std::string RATIO_PROMPT = "\n Enter damping ratio (typically 0.05) ";
+const std::string Q_PROMPT = "\n Enter amplification factor Q (typically 10) ";
+const std::string START_PROMPT = "\n Enter starting analysis frequency (Hz) \n";
+const std::string REFUSAL = "\n Error:  damping value must be < 1 \n";
+
+// One in-process run in a scratch folder, which is the current folder while it lasts.
+struct DialogueRun {
+  ScratchDir dir;
+  int status = -1;
+  int key_waits = 0;
+  std::string output;
+  std::string peak_table;  // the tables pk.txt and rms.txt at the end of the run
+  std::string grms_table;
+  std::string peak_at_key_wait;  // and while the key wait lasts
+  std::string grms_at_key_wait;
+
+  // `answers` are the answers before the file names; `names` the rest of the input.
+  explicit DialogueRun(const std::string& answers, const std::string& names = "pk.txt rms.txt") {
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.root());
+    std::istringstream in(answers + " " + names + "\n");
+    std::ostringstream out;
+    status = run_dialogue(in, out, [this] {
+      ++key_waits;
+      peak_at_key_wait = read_file("pk.txt");
+      grms_at_key_wait = read_file("rms.txt");
+    });
+    std::filesystem::current_path(previous);
+    output = out.str();
+    if (file_exists(dir.path("pk.txt"))) peak_table = read_file(dir.path("pk.txt"));
+    if (file_exists(dir.path("rms.txt"))) grms_table = read_file(dir.path("rms.txt"));
+  }
+
+  int rows() const { return static_cast<int>(peak_table.size() / 33); }
+};
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(Dialogue, TablesAreCompleteBeforeTheKeyWait) {
+  const DialogueRun run("100 2 1 0.05 10 20");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.key_waits, 1);
+  EXPECT_EQ(run.rows(), 24);
+  EXPECT_EQ(run.peak_at_key_wait, run.peak_table);
+  EXPECT_EQ(run.grms_at_key_wait, run.grms_table);
+  EXPECT_EQ(run.grms_table.size(), run.peak_table.size());
+  // The output has ended with the last message when the wait begins.
+  const std::string last = "\n\n Press any key to exit.";
+  EXPECT_EQ(run.output.substr(run.output.size() - last.size()), last);
+}
+
+TEST(Dialogue, RatioAndTheEquivalentQGiveIdenticalTables) {
+  const DialogueRun ratio("100 2 1 0.05 10 20");
+  const DialogueRun q("100 2 2 10 10 20");
+  EXPECT_TRUE(contains(ratio.output, RATIO_PROMPT));
+  EXPECT_TRUE(contains(q.output, Q_PROMPT));
+  EXPECT_EQ(q.peak_table, ratio.peak_table);
+  EXPECT_EQ(q.grms_table, ratio.grms_table);
+}
+
+TEST(Dialogue, EveryFormatButOneAsksForQ) {
+  for (const char* format : {"2", "0", "3", "-1", "+2"}) {
+    const DialogueRun run(std::string("100 2 ") + format + " 10 10 20");
+    EXPECT_TRUE(contains(run.output, Q_PROMPT)) << format;
+    EXPECT_FALSE(contains(run.output, RATIO_PROMPT)) << format;
+    EXPECT_EQ(run.status, 0) << format;
+  }
+}
+
+TEST(Dialogue, FormatOnePointFiveLeavesPointFiveAsTheRatio) {
+  const DialogueRun run("100 2 1.5 10 20");
+  const DialogueRun half("100 2 1 0.5 10 20");
+  EXPECT_TRUE(contains(run.output, RATIO_PROMPT + START_PROMPT));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.peak_table, half.peak_table);
+}
+
+TEST(Dialogue, DampingCheck) {
+  struct Case {
+    const char* damping;  // the format and the ratio or Q
+    bool refused;
+  };
+  const Case cases[] = {
+      {"1 1", true},     {"1 1.0000001", true}, {"1 0.99", false}, {"1 0", false},
+      {"1 -0.5", false}, {"1 1e999", true},     {"2 0.5", true},   {"2 0.6", false},
+      {"2 0", true},     {"2 -10", false},      {"2 0.0001", true},
+  };
+  for (const Case& c : cases) {
+    const DialogueRun run(std::string("100 2 ") + c.damping + " 10 20");
+    EXPECT_EQ(run.status, c.refused ? 1 : 0) << c.damping;
+    EXPECT_EQ(contains(run.output, REFUSAL), c.refused) << c.damping;
+    if (c.refused) {
+      // Nothing follows the refusal: no further question, no table, no key wait.
+      EXPECT_EQ(run.output.substr(run.output.size() - REFUSAL.size()), REFUSAL) << c.damping;
+      EXPECT_FALSE(file_exists(run.dir.path("pk.txt"))) << c.damping;
+      EXPECT_EQ(run.key_waits, 0) << c.damping;
+    }
+  }
+}
+
+TEST(Dialogue, NegativeQGivesTheTablesOfItsMagnitude) {
+  const DialogueRun negative("100 2 2 -10 10 20");
+  const DialogueRun positive("100 2 2 10 10 20");
+  EXPECT_EQ(negative.peak_table, positive.peak_table);
+}
+
+TEST(Dialogue, UnreadableAnswerAfterTheDampingBecomesTheFileName) {
+  // Start and final stay 0, so the grid is 1000 zeros whose responses are not numbers; "x" and
+  // "10" are taken as the file names.
+  const DialogueRun run("100 2 1 0.05 x 10 20", "");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(contains(run.output, "\n x:  natural frequency (Hz)   accel (G peak) \n"));
+  EXPECT_TRUE(contains(run.output, "\n 10:  natural frequency (Hz)   accel (GRMS)   \n"));
+  const std::string peak_table = read_file(run.dir.path("x"));
+  ASSERT_EQ(peak_table.size(), 1000u * 33);
+  EXPECT_EQ(peak_table.substr(0, 33), "   0.0000e+000 \t            NaN\r\n");
+}
+
+TEST(Dialogue, NameWithABlankGivesBothNames) {
+  const DialogueRun run("100 2 1 0.05 10 20", "peak data.txt");
+  EXPECT_TRUE(file_exists(run.dir.path("peak")));
+  EXPECT_TRUE(file_exists(run.dir.path("data.txt")));
+  EXPECT_EQ(run.status, 0);
+}
+
+TEST(Dialogue, RowCountsFollowTheGrid) {
+  struct Case {
+    const char* range;
+    int rows;
+  };
+  const Case cases[] = {{"10 10", 1}, {"10 5", 1}, {"10 20", 24}, {"1 1e30", 1000}};
+  for (const Case& c : cases) {
+    const DialogueRun run(std::string("100 2 1 0.05 ") + c.range);
+    EXPECT_EQ(run.rows(), c.rows) << c.range;
+    EXPECT_EQ(run.grms_table.size(), run.peak_table.size()) << c.range;
+  }
+}
+
+}  // namespace
+}  // namespace quodrel
