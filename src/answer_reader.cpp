@@ -16,34 +16,25 @@ bool is_white_space(int c) {
 
 bool is_digit(int c) { return c >= '0' && c <= '9'; }
 
-// The decimal exponent of the first significant digit of a number text that from_chars found
-// out of range: at or above zero it overflowed, below zero it underflowed.
-long long leading_exponent(const std::string& text) {
-  std::size_t i = 0;
-  long long position = 0;  // decimal exponent of the digit at i, relative to the point
-  bool seen_point = false;
-  bool seen_significant = false;
-  long long exponent = 0;
-  for (; i < text.size() && text[i] != 'e' && text[i] != 'E'; ++i) {
-    if (text[i] == '.') {
-      seen_point = true;
-    } else if (!seen_significant && text[i] == '0') {
-      if (seen_point) --position;
-    } else if (!seen_significant) {
-      seen_significant = true;
-      if (seen_point) --position;
-    } else if (!seen_point) {
-      ++position;
+// Whether a number text that from_chars found out of range is too large for a double rather
+// than too small: whether the decimal exponent of its first significant digit is at least zero.
+bool overflows(const std::string& text) {
+  const std::size_t exponent_at = std::min(text.find_first_of("eE"), text.size());
+  const std::size_t point = std::min(text.find('.'), exponent_at);
+  const std::size_t first = text.find_first_of("123456789");  // zero is never out of range
+  long long exponent = first < point ? static_cast<long long>(point - first) - 1
+                                     : -static_cast<long long>(first - point);
+  if (exponent_at < text.size()) {
+    const char* digits = text.data() + exponent_at + 1;
+    const bool negative = *digits == '-';
+    if (*digits == '+' || *digits == '-') ++digits;
+    long long written = 0;
+    if (std::from_chars(digits, text.data() + text.size(), written).ec != std::errc()) {
+      written = std::numeric_limits<long long>::max() / 2;  // beyond any double either way
     }
+    exponent += negative ? -written : written;
   }
-  if (i < text.size()) {  // the exponent part, saturated far beyond the double range
-    bool negative = text[i + 1] == '-';
-    for (++i; i < text.size(); ++i) {
-      if (is_digit(text[i]) && exponent < 100000) exponent = exponent * 10 + (text[i] - '0');
-    }
-    if (negative) exponent = -exponent;
-  }
-  return position + exponent;
+  return exponent >= 0;
 }
 
 }  // namespace
@@ -99,9 +90,7 @@ bool AnswerReader::read_real(double& target) {
   const std::from_chars_result converted =
       std::from_chars(text.data() + unsigned_start, text.data() + text.size(), magnitude);
   if (converted.ec == std::errc::result_out_of_range) {
-    magnitude = leading_exponent(text.substr(unsigned_start)) >= 0
-                    ? std::numeric_limits<double>::infinity()
-                    : 0.0;
+    magnitude = overflows(text) ? std::numeric_limits<double>::infinity() : 0.0;
   }
   target = negative ? -magnitude : magnitude;
   return true;

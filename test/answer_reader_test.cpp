@@ -69,6 +69,7 @@ TEST(AnswerReader, Reads) {
       // Beyond the double range: infinity or zero, as formatted input of a double gives.
       {"1e999 -1e999 1e-999 -1e-999 2e308", "rrrrr", "inf -inf 0 -0 inf | rest"},
       {"1" + std::string(400, '0'), "r", "inf | rest"},
+      {"1e99999999999999999999 -1e-99999999999999999999 0e99999", "rrr", "inf -0 0 | rest"},
       {"0." + std::string(400, '0') + "1", "r", "0 | rest"},
       {"0." + std::string(399, '0') + "1e400", "r", "1 | rest"},
       // Integers: 32 bits, clamped beyond.

@@ -29,22 +29,22 @@ using test::write_file;
 const char PRESS_ANY_KEY[] = " Press any key to exit.";
 
 // The program started with a pseudo-terminal as its controlling terminal and standard output,
-// and an answers file as standard input.
+// and an answers file as standard input; without answers, the terminal is standard input too.
 class TerminalSession {
  public:
-  TerminalSession(const ScratchDir& dir, const std::string& answers) {
+  explicit TerminalSession(const ScratchDir& dir, const char* answers = nullptr) {
     master_ = posix_openpt(O_RDWR | O_NOCTTY);
     if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
     const std::string terminal_name = ptsname(master_);
     terminal_ = open(terminal_name.c_str(), O_RDWR | O_NOCTTY);  // to inspect it from here
     if (terminal_ < 0 || tcgetattr(terminal_, &settings_before_) != 0) return;
-    write_file(dir.path(".answers"), answers);
+    if (answers != nullptr) write_file(dir.path(".answers"), answers);
     pid_ = fork();
     if (pid_ == 0) {
       setsid();
       alarm(30);  // a stuck program ends anyway
       const int terminal = open(terminal_name.c_str(), O_RDWR);  // becomes the controlling one
-      const int in = open(dir.path(".answers").c_str(), O_RDONLY);
+      const int in = answers != nullptr ? open(dir.path(".answers").c_str(), O_RDONLY) : terminal;
       if (terminal < 0 || in < 0 || ioctl(terminal, TIOCSCTTY, 0) != 0 || dup2(in, 0) < 0 ||
           dup2(terminal, 1) < 0 || dup2(terminal, 2) < 0 || chdir(dir.root().c_str()) != 0) {
         _exit(126);
@@ -194,6 +194,37 @@ TEST(KeyWait, WaitsForOneKeyOnTheTerminalWithoutEcho) {
   ASSERT_TRUE(session.wait_for_exit());
   EXPECT_TRUE(WIFEXITED(session.status()) && WEXITSTATUS(session.status()) == 0);
   EXPECT_EQ(session.output_after(PRESS_ANY_KEY), "") << "the key was echoed";
+  EXPECT_TRUE(session.settings_restored());
+}
+
+// Typed at the terminal: each prompt shows before its answer is read, and an extra Enter typed
+// with the last answer does not end the wait.
+TEST(KeyWait, InteractiveSession) {
+  ScratchDir dir;
+  TerminalSession session(dir);
+  ASSERT_TRUE(session.started());
+  const char* const prompts_and_answers[][2] = {
+      {"Enter excitation frequency (Hz)", "100"},
+      {"Enter input amplitude (G)", "2"},
+      {"1= damping ratio   2= Q", "1"},
+      {"Enter damping ratio (typically 0.05) ", "0.05"},
+      {"Enter starting analysis frequency (Hz)", "10"},
+      {"Enter final analysis frequency (Hz)", "20"},
+      {"Enter the output filename for peak G response:", "pk.txt"},
+      {"Enter the output filename for GRMS response:", "rms.txt\r"},
+  };
+  for (const auto& [prompt, answer] : prompts_and_answers) {
+    ASSERT_TRUE(session.wait_for_output(prompt)) << session.output();
+    session.type(std::string(answer) + "\r");
+  }
+  ASSERT_TRUE(session.wait_for_output(PRESS_ANY_KEY)) << session.output();
+  ASSERT_TRUE(session.wait_for_raw_mode());
+  EXPECT_TRUE(session.still_running_after(300ms)) << "the extra Enter ended the wait";
+  session.type("q");
+  ASSERT_TRUE(session.wait_for_exit());
+  EXPECT_TRUE(WIFEXITED(session.status()) && WEXITSTATUS(session.status()) == 0);
+  EXPECT_EQ(read_file(dir.path("pk.txt")), approved("typical_peak.txt"));
+  EXPECT_EQ(read_file(dir.path("rms.txt")), approved("typical_grms.txt"));
   EXPECT_TRUE(session.settings_restored());
 }
 

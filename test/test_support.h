@@ -39,8 +39,9 @@ struct ProgramRun {
 };
 
 // Runs the built program in `folder` with `answers` as standard input and no controlling
-// terminal, so that its key wait ends at once. As root, `as_user` (a uid other than 0) runs it
-// unprivileged. A run that takes longer than 30 s is killed by SIGALRM.
+// terminal, so that its key wait ends at once. As root, `as_user` (a uid other than 0) runs a
+// copy of it unprivileged, with `folder` opened to all. A run that takes longer than 30 s is
+// killed by SIGALRM.
 ProgramRun run_program(const std::string& answers, const std::string& folder, uid_t as_user = 0);
 
 }  // namespace quodrel::test
