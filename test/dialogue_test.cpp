@@ -14,6 +14,7 @@ namespace {
 using test::file_exists;
 using test::read_file;
 using test::ScratchDir;
+using test::tail;
 
 const std::string RATIO_PROMPT = "\n Enter damping ratio (typically 0.05) ";
 const std::string Q_PROMPT = "\n Enter amplification factor Q (typically 10) ";
@@ -65,7 +66,7 @@ TEST(Dialogue, TablesAreCompleteBeforeTheKeyWait) {
   EXPECT_EQ(run.grms_table.size(), run.peak_table.size());
   // The output has ended with the last message when the wait begins.
   const std::string last = "\n\n Press any key to exit.";
-  EXPECT_EQ(run.output.substr(run.output.size() - last.size()), last);
+  EXPECT_EQ(tail(run.output, last.size()), last);
 }
 
 TEST(Dialogue, RatioAndTheEquivalentQGiveIdenticalTables) {
@@ -110,7 +111,7 @@ TEST(Dialogue, DampingCheck) {
     EXPECT_EQ(contains(run.output, REFUSAL), c.refused) << c.damping;
     if (c.refused) {
       // Nothing follows the refusal: no further question, no table, no key wait.
-      EXPECT_EQ(run.output.substr(run.output.size() - REFUSAL.size()), REFUSAL) << c.damping;
+      EXPECT_EQ(tail(run.output, REFUSAL.size()), REFUSAL) << c.damping;
       EXPECT_FALSE(file_exists(run.dir.path("pk.txt"))) << c.damping;
       EXPECT_EQ(run.key_waits, 0) << c.damping;
     }

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -53,6 +54,10 @@ std::vector<std::string> file_names(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
   return names;
+}
+
+std::string tail(const std::string& text, std::size_t length) {
+  return text.substr(text.size() - std::min(length, text.size()));
 }
 
 std::string approved(const std::string& name) {

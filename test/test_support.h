@@ -29,6 +29,9 @@ void write_file(const std::string& path, const std::string& content);
 bool file_exists(const std::string& path);
 std::vector<std::string> file_names(const std::string& folder);
 
+// The last `length` characters of `text`, or all of it when it is shorter.
+std::string tail(const std::string& text, std::size_t length);
+
 // The approved copy of a file the program writes, from the test/approved folder.
 std::string approved(const std::string& name);
 
