@@ -25,12 +25,6 @@ ScratchDir::ScratchDir() {
 
 ScratchDir::~ScratchDir() {
   std::error_code ignored;
-  fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ignored);
-  for (const auto& entry : fs::recursive_directory_iterator(root_, ignored)) {
-    if (entry.is_directory(ignored) && !entry.is_symlink(ignored)) {
-      fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-    }
-  }
   fs::remove_all(root_, ignored);
 }
 

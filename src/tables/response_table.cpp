@@ -20,16 +20,6 @@ bool has_nul(const std::string& name) { return name.find('\0') != std::string::n
 ResponseTable::ResponseTable(ResponseTable&& other) noexcept
     : name(std::move(other.name)), file(std::exchange(other.file, nullptr)), error(other.error) {}
 
-ResponseTable& ResponseTable::operator=(ResponseTable&& other) noexcept {
-  if (this != &other) {
-    if (file != nullptr) std::fclose(file);
-    name = std::move(other.name);
-    file = std::exchange(other.file, nullptr);
-    error = other.error;
-  }
-  return *this;
-}
-
 ResponseTable::~ResponseTable() {
   if (file != nullptr) std::fclose(file);
 }

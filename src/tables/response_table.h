@@ -33,7 +33,7 @@ struct ResponseTable {
 
   ResponseTable() = default;
   ResponseTable(ResponseTable&& other) noexcept;
-  ResponseTable& operator=(ResponseTable&& other) noexcept;
+  ResponseTable& operator=(ResponseTable&&) = delete;
   ~ResponseTable();
 };
 
