@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "number_reference.h"
 #include "tables/response_table.h"
 
 namespace quodrel {
@@ -113,26 +114,7 @@ TEST(TableNumber, ValuesThatAreNotFinite) {
   EXPECT_CASES(cases);
 }
 
-// A slow reference by another route: the 17 digits from printf's "%.16e", rounded half-up at
-// the sixth in integer arithmetic.
-std::string reference_format(double x) {
-  char text[32];
-  if (std::isnan(x)) return "           NaN";
-  if (std::isinf(x)) return x > 0 ? "           Inf" : "          -Inf";
-  std::snprintf(text, sizeof text, "%.16e", std::fabs(x));
-  long first_six = (text[0] - '0') * 100000L + std::atol(std::string(text + 2, 5).c_str());
-  int exponent = std::atoi(std::strchr(text, 'e') + 1);
-  long kept = first_six / 10 + (first_six % 10 >= 5 ? 1 : 0);
-  if (kept == 100000) {
-    kept = 10000;
-    ++exponent;
-  }
-  char result[64];
-  std::snprintf(result, sizeof result, "%s%ld.%04lde%c%03d", x < 0 ? "-" : "", kept / 10000,
-                kept % 10000, exponent < 0 ? '-' : '+', std::abs(exponent));
-  std::string padded(result);
-  return std::string(14 - padded.size(), ' ') + padded;
-}
+using test::reference_format;
 
 TEST(TableNumber, MatchesReferenceOnRandomBitPatterns) {
   std::mt19937_64 random(20261211);
