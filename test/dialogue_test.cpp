@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -141,6 +142,24 @@ TEST(Dialogue, NameWithABlankGivesBothNames) {
   EXPECT_TRUE(file_exists(run.dir.path("peak")));
   EXPECT_TRUE(file_exists(run.dir.path("data.txt")));
   EXPECT_EQ(run.status, 0);
+}
+
+// Two names for one file would give two streams that corrupt it: the GRMS name is refused and the
+// peak table stays empty. Windows adds its own spellings of one name.
+TEST(Dialogue, TwoSpellingsOfOneFileAreRefused) {
+  std::vector<std::string> spellings = {"pk.txt", "./pk.txt"};
+#ifdef _WIN32
+  spellings.insert(spellings.end(), {"PK.TXT", ".\\pk.txt", ".\\PK.txt"});
+#endif
+  for (const std::string& grms_name : spellings) {
+    const DialogueRun run("100 2 1 0.05 10 20", "pk.txt " + grms_name);
+    EXPECT_EQ(run.status, 2) << grms_name;
+    const std::string message = "\n Error:  " + grms_name + ": names the same file as pk.txt \n";
+    EXPECT_EQ(tail(run.output, message.size()), message) << grms_name;
+    EXPECT_TRUE(file_exists(run.dir.path("pk.txt"))) << grms_name;
+    EXPECT_EQ(run.peak_table, "") << grms_name;
+    EXPECT_EQ(run.key_waits, 0) << grms_name;
+  }
 }
 
 TEST(Dialogue, RowCountsFollowTheGrid) {

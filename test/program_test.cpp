@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "program_run.h"
 #include "test_support.h"
 
 namespace quodrel {

@@ -1,13 +1,10 @@
 #include "test_support.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -18,9 +15,15 @@ namespace quodrel::test {
 namespace fs = std::filesystem;
 
 ScratchDir::ScratchDir() {
-  std::string pattern = (fs::temp_directory_path() / "quodrel-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  root_ = pattern;
+  static std::mt19937_64 random{std::random_device{}()};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path candidate = fs::temp_directory_path() / ("quodrel-test-" + std::to_string(random()));
+    if (fs::create_directory(candidate)) {  // false when it exists already
+      root_ = candidate.string();
+      return;
+    }
+  }
+  throw std::runtime_error("no new scratch folder in " + fs::temp_directory_path().string());
 }
 
 ScratchDir::~ScratchDir() {
@@ -46,7 +49,7 @@ bool file_exists(const std::string& path) {
 
 std::vector<std::string> file_names(const std::string& folder) {
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
   return names;
 }
 
@@ -58,42 +61,6 @@ std::string approved(const std::string& name) {
   const std::string path = std::string(APPROVED_DIR) + "/" + name;
   EXPECT_TRUE(file_exists(path)) << path;
   return read_file(path);
-}
-
-ProgramRun run_program(const std::string& answers, const std::string& folder, uid_t as_user) {
-  const std::string answers_path = folder + "/.answers";
-  const std::string output_path = folder + "/.output";
-  write_file(answers_path, answers);
-  std::string program = QUODREL_PROGRAM;
-  const bool unprivileged = as_user != 0 && geteuid() == 0;
-  if (unprivileged) {  // the build may be where that user cannot reach: run a copy from here
-    program = folder + "/.quodrel";
-    fs::copy_file(QUODREL_PROGRAM, program, fs::copy_options::overwrite_existing);
-    fs::permissions(folder, fs::perms::all, fs::perm_options::add);
-  }
-  const pid_t child = fork();
-  if (child == 0) {
-    setsid();  // no controlling terminal: the key wait has nothing to wait on
-    alarm(30);
-    const int in = open(answers_path.c_str(), O_RDONLY);
-    const int out = open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (in < 0 || out < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || chdir(folder.c_str()) != 0) {
-      _exit(126);
-    }
-    if (unprivileged && (setgid(as_user) != 0 || setuid(as_user) != 0)) _exit(126);
-    execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  ProgramRun run;
-  int status = 0;
-  if (child < 0 || waitpid(child, &status, 0) != child) return run;
-  if (WIFEXITED(status)) run.exit_status = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
-  run.output = read_file(output_path);
-  std::remove(answers_path.c_str());
-  std::remove(output_path.c_str());
-  if (unprivileged) std::remove(program.c_str());
-  return run;
 }
 
 }  // namespace quodrel::test
