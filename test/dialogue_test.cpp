@@ -145,20 +145,29 @@ TEST(Dialogue, NameWithABlankGivesBothNames) {
 }
 
 // Two names for one file would give two streams that corrupt it: the GRMS name is refused and the
-// peak table stays empty. Windows adds its own spellings of one name.
+// peak table stays empty. Windows adds its own spellings of one name, and bytes beyond ASCII,
+// which its fopen reads in the ANSI code page (0x84 is a quotation mark in code page 1252, and a
+// control character if read as Latin-1).
 TEST(Dialogue, TwoSpellingsOfOneFileAreRefused) {
-  std::vector<std::string> spellings = {"pk.txt", "./pk.txt"};
+  struct Case {
+    std::string peak_name;
+    std::string grms_name;
+  };
+  std::vector<Case> cases = {
+      {"pk.txt", "pk.txt"}, {"pk.txt", "./pk.txt"}, {"\xc3\xa4.txt", "\xc3\xa4.txt"},
+      {"\x84.txt", "\x84.txt"}, {"\xff\xfe.txt", "\xff\xfe.txt"}};
 #ifdef _WIN32
-  spellings.insert(spellings.end(), {"PK.TXT", ".\\pk.txt", ".\\PK.txt"});
+  cases.insert(cases.end(), {{"pk.txt", "PK.TXT"}, {"pk.txt", ".\\pk.txt"}, {"pk.txt", ".\\PK.txt"}});
 #endif
-  for (const std::string& grms_name : spellings) {
-    const DialogueRun run("100 2 1 0.05 10 20", "pk.txt " + grms_name);
-    EXPECT_EQ(run.status, 2) << grms_name;
-    const std::string message = "\n Error:  " + grms_name + ": names the same file as pk.txt \n";
-    EXPECT_EQ(tail(run.output, message.size()), message) << grms_name;
-    EXPECT_TRUE(file_exists(run.dir.path("pk.txt"))) << grms_name;
-    EXPECT_EQ(run.peak_table, "") << grms_name;
-    EXPECT_EQ(run.key_waits, 0) << grms_name;
+  for (const Case& c : cases) {
+    const DialogueRun run("100 2 1 0.05 10 20", c.peak_name + " " + c.grms_name);
+    EXPECT_EQ(run.status, 2) << c.grms_name;
+    const std::string message =
+        "\n Error:  " + c.grms_name + ": names the same file as " + c.peak_name + " \n";
+    EXPECT_EQ(tail(run.output, message.size()), message) << c.grms_name;
+    EXPECT_EQ(test::file_names(run.dir.root()).size(), 1u) << c.grms_name;
+    EXPECT_EQ(read_file(run.dir.path(c.peak_name)), "") << c.grms_name;
+    EXPECT_EQ(run.key_waits, 0) << c.grms_name;
   }
 }
 

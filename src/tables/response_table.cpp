@@ -1,5 +1,9 @@
 #include "tables/response_table.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -14,6 +18,20 @@ namespace {
 int last_error() { return errno != 0 ? errno : EIO; }
 
 bool has_nul(const std::string& name) { return name.find('\0') != std::string::npos; }
+
+// The file a name denotes when fopen opens it. On Windows fopen reads a name's bytes in the ANSI
+// code page, whereas a path made from a std::string would read them in another encoding and,
+// beyond ASCII, denote another file.
+std::filesystem::path path_for_fopen(const std::string& name) {
+#ifdef _WIN32
+  const int length = static_cast<int>(name.size());
+  std::wstring wide(MultiByteToWideChar(CP_ACP, 0, name.data(), length, nullptr, 0), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, name.data(), length, wide.data(), static_cast<int>(wide.size()));
+  return wide;
+#else
+  return name;
+#endif
+}
 
 }  // namespace
 
@@ -67,7 +85,8 @@ bool close_table(ResponseTable& table) {
 bool same_file(const std::string& first_name, const std::string& second_name) {
   if (has_nul(first_name) || has_nul(second_name)) return false;
   std::error_code ignored;  // a name that does not exist yet is not the same file
-  return std::filesystem::equivalent(first_name, second_name, ignored);
+  return std::filesystem::equivalent(path_for_fopen(first_name), path_for_fopen(second_name),
+                                     ignored);
 }
 
 std::string table_error_text(const ResponseTable& table) { return std::strerror(table.error); }
