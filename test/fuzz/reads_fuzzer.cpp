@@ -7,8 +7,6 @@
 // Each read must return what the model returns and leave the target as the model says: the
 // value the consumed text denotes, or unchanged when the read fails.
 #include <cctype>
-#include <cerrno>
-#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -54,7 +52,6 @@ class Model {
     if (!skip_white_space()) return std::nullopt;
     const std::string rest = text_.substr(pos_);
     char* end = nullptr;
-    errno = 0;
     const long long value = std::strtoll(rest.c_str(), &end, 10);
     if (end == rest.c_str()) return std::nullopt;
     pos_ += static_cast<std::size_t>(end - rest.c_str());
