@@ -17,20 +17,21 @@ bool is_digit(int c) { return c >= '0' && c <= '9'; }
 
 // Whether a number text that from_chars found out of range is too large for a double rather
 // than too small: whether the decimal exponent of its first significant digit is at least zero.
+// That exponent is the digits' own (bounded by the text's length) plus the written one, which
+// saturates: "1e-9223372036854775808" and longer exponents must not overflow the sum.
 bool overflows(const std::string& text) {
+  constexpr long long SATURATED = 1LL << 59;  // beyond any double and any text, either way
   const std::size_t exponent_at = std::min(text.find_first_of("eE"), text.size());
   const std::size_t point = std::min(text.find('.'), exponent_at);
   const std::size_t first = text.find_first_of("123456789");  // zero is never out of range
   long long exponent = first < point ? static_cast<long long>(point - first) - 1
                                      : -static_cast<long long>(first - point);
   if (exponent_at < text.size()) {
-    const char* digits = text.data() + exponent_at + 1;
-    const bool negative = *digits == '-';
-    if (*digits == '+' || *digits == '-') ++digits;
+    std::size_t at = exponent_at + 1;
+    const bool negative = text[at] == '-';
+    if (text[at] == '+' || text[at] == '-') ++at;
     long long written = 0;
-    if (std::from_chars(digits, text.data() + text.size(), written).ec != std::errc()) {
-      written = std::numeric_limits<long long>::max() / 2;  // beyond any double either way
-    }
+    for (; at < text.size(); ++at) written = std::min(SATURATED, written * 10 + (text[at] - '0'));
     exponent += negative ? -written : written;
   }
   return exponent >= 0;
@@ -40,8 +41,14 @@ bool overflows(const std::string& text) {
 
 int AnswerReader::peek(std::size_t ahead) {
   while (pending_.size() - next_ <= ahead) {
+    // The end of input is final: a terminal after Ctrl-D, or a console after Ctrl+Z, would
+    // deliver more to a later read, which must not happen in the middle of the dialogue.
+    if (ended_) return std::char_traits<char>::eof();
     const int c = in_.rdbuf()->sbumpc();
-    if (c == std::char_traits<char>::eof()) return c;
+    if (c == std::char_traits<char>::eof()) {
+      ended_ = true;
+      return c;
+    }
     pending_.push_back(static_cast<char>(c));
   }
   return static_cast<unsigned char>(pending_[next_ + ahead]);

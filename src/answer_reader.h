@@ -19,7 +19,8 @@ class AnswerReader {
   explicit AnswerReader(std::istream& in) : in_(in) {}
 
   // [+-] digits [. [digits]] or [+-] . digits, then optionally [eE] [+-] digits.
-  // A magnitude beyond the double range reads as infinity: "1e999" -> inf, "1e-999" -> 0.
+  // A magnitude beyond the double range reads as infinity: "1e999" -> inf, "1e-999" -> 0,
+  // whatever the length of the exponent: "0.01e-9223372036854775807" -> 0.
   bool read_real(double& target);
 
   // [+-] digits, clamped to the 32-bit range: "99999999999" -> 2147483647.
@@ -39,6 +40,7 @@ class AnswerReader {
   std::istream& in_;
   std::string pending_;  // taken from the stream but not yet consumed by a read
   std::size_t next_ = 0;  // the first unconsumed character of pending_
+  bool ended_ = false;    // the stream has reported its end; it is not asked again
 };
 
 }  // namespace quodrel

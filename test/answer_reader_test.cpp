@@ -1,6 +1,8 @@
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 #include <string>
 
@@ -87,6 +89,60 @@ TEST(AnswerReader, Reads) {
   for (const Case& c : cases) {
     EXPECT_EQ(reads(c.input, c.kinds), c.outcome) << "input \"" << c.input << "\"";
   }
+}
+
+// Found by the reads fuzzer: the exponent was added to the digits' own in 64-bit arithmetic,
+// which overflowed (undefined behaviour) and turned 0 into infinity and infinity into 0.
+TEST(AnswerReader, ExponentsOfAnyLengthReadAsTheValueTheTextDenotes) {
+  struct Case {
+    std::string input;
+    const char* outcome;
+  };
+  const Case cases[] = {
+      {"0.01e-9223372036854775807", "0 | rest"},
+      {"1000e9223372036854775807", "inf | rest"},
+      {"-1000e9223372036854775807 -0.01e-9223372036854775807", "-inf -0 | rest"},
+      {"1e+9223372036854775808 1e-9223372036854775809", "inf 0 | rest"},
+      {"1e" + std::string(100, '0') + "1", "10 | rest"},
+      {"1e-" + std::string(100, '0') + "1", "0.1 | rest"},
+      {"5e" + std::string(40, '9') + " 5e-" + std::string(40, '9'), "inf 0 | rest"},
+      {"0." + std::string(30, '0') + "1e-" + std::string(25, '9'), "0 | rest"},
+  };
+  for (const Case& c : cases) {
+    const std::string kinds(std::count(c.outcome, c.outcome + std::strlen(c.outcome), ' ') - 1, 'r');
+    EXPECT_EQ(reads(c.input, kinds), c.outcome) << "input \"" << c.input << "\"";
+  }
+}
+
+// A stream that reports its end once and then has more, as a terminal after Ctrl-D or a
+// Windows console after Ctrl+Z Enter does.
+class EndsThenGoesOn : public std::streambuf {
+ protected:
+  int_type underflow() override {
+    if (part_ == 3) return traits_type::eof();
+    static char parts[3][8] = {"1 ", "", "2 3"};
+    char* text = parts[part_++];
+    setg(text, text, text + std::strlen(text));
+    return std::strlen(text) == 0 ? traits_type::eof() : traits_type::to_int_type(*text);
+  }
+
+ private:
+  int part_ = 0;
+};
+
+TEST(AnswerReader, TheEndOfInputIsFinal) {
+  EndsThenGoesOn source;
+  std::istream in(&source);
+  AnswerReader reader(in);
+  double real = 7;
+  EXPECT_TRUE(reader.read_real(real));
+  EXPECT_EQ(real, 1);
+  EXPECT_FALSE(reader.read_real(real));
+  EXPECT_FALSE(reader.read_real(real)) << "a read after the end asked the stream again";
+  std::string word = "7";
+  EXPECT_FALSE(reader.read_word(word));
+  EXPECT_EQ(real, 1);
+  EXPECT_EQ(word, "7");
 }
 
 TEST(AnswerReader, WordsKeepEveryByteButWhiteSpace) {
