@@ -1,11 +1,18 @@
-// The key wait on a POSIX terminal: the controlling terminal in raw mode for one key.
+// The console on POSIX: the standard streams made safe at start, and the key wait on the
+// controlling terminal in raw mode.
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "console.h"
 
@@ -49,13 +56,76 @@ void read_one_key(int terminal, const termios& raw) {
   }
 }
 
+// The controlling terminal's own device (/dev/pts/3), opened for reading, or -1. Not /dev/tty,
+// which is one file for every terminal: a lock on it would make runs on other terminals wait.
+int open_terminal_device() {
+  for (int descriptor = 0; descriptor < 3; ++descriptor) {
+    if (isatty(descriptor) && tcgetsid(descriptor) == getsid(0)) {
+      if (const char* name = ttyname(descriptor)) return open(name, O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    }
+  }
+  // None of the standard streams is on it: on Linux, look for the node with its device number,
+  // the seventh field of /proc/self/stat (after the command name, which may hold blanks).
+  std::FILE* process = std::fopen("/proc/self/stat", "re");
+  if (process == nullptr) return -1;
+  char line[1024];
+  const bool read = std::fgets(line, sizeof line, process) != nullptr;
+  std::fclose(process);
+  const char* after_name = read ? std::strrchr(line, ')') : nullptr;
+  unsigned long device = 0;
+  if (after_name == nullptr || std::sscanf(after_name, ") %*c %*d %*d %*d %lu", &device) != 1 ||
+      device == 0) {
+    return -1;
+  }
+  for (const char* folder : {"/dev/pts/", "/dev/"}) {
+    DIR* entries = opendir(folder);
+    if (entries == nullptr) continue;
+    std::string found;
+    while (const dirent* entry = readdir(entries)) {
+      const std::string path = std::string(folder) + entry->d_name;
+      struct stat status;
+      if (stat(path.c_str(), &status) == 0 && S_ISCHR(status.st_mode) &&
+          status.st_rdev == static_cast<dev_t>(device)) {
+        found = path;
+        break;
+      }
+    }
+    closedir(entries);
+    if (!found.empty()) return open(found.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+  }
+  return -1;
+}
+
+// Whether this process may use the terminal now: a run in the background of its terminal would
+// be stopped by job control at the first change of settings, and never end by itself.
+bool in_foreground(int terminal) { return tcgetpgrp(terminal) == getpgrp(); }
+
 }  // namespace
+
+bool prepare_standard_streams() {
+  std::signal(SIGPIPE, SIG_IGN);  // a closed pipe fails the write; the tables are still written
+  bool output_was_closed = false;
+  for (int descriptor = 0; descriptor < 3; ++descriptor) {
+    if (fcntl(descriptor, F_GETFD) != -1 || errno != EBADF) continue;
+    // open takes the lowest free number, which is this one.
+    if (open("/dev/null", O_RDWR) == descriptor && descriptor == 1) output_was_closed = true;
+  }
+  return output_was_closed;
+}
 
 void wait_for_key() {
   const int terminal = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (terminal < 0) return;  // no controlling terminal: nothing to wait on
+  // Runs that wait on one terminal take turns, each saving and restoring the settings in turn,
+  // so that the terminal ends as it was before the first. The lock goes with the descriptor.
+  const int turn = in_foreground(terminal) ? open_terminal_device() : -1;
+  if (turn >= 0) {
+    while (flock(turn, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
   termios saved;
-  if (tcgetattr(terminal, &saved) != 0) {
+  if (!in_foreground(terminal) || tcgetattr(terminal, &saved) != 0) {
+    if (turn >= 0) close(turn);
     close(terminal);
     return;
   }
@@ -75,18 +145,22 @@ void wait_for_key() {
 
   termios raw = saved;
   raw.c_lflag &= ~(ECHO | ICANON | IEXTEN | ISIG);  // no echo, no line editing, Ctrl-C is a key
-  raw.c_iflag &= ~(IXON | ICRNL | BRKINT | INPCK | ISTRIP);  // Ctrl-S and Ctrl-Q are keys too
+  raw.c_iflag &= ~(IXON | BRKINT);  // Ctrl-S and Ctrl-Q are keys; a break is not an interrupt
+  raw.c_iflag &= ~(ICRNL | INPCK | ISTRIP);  // each byte arrives as the key sent it, all 8 bits
   raw.c_cc[VMIN] = 1;  // block until one byte arrives
   raw.c_cc[VTIME] = 0;
+  // The handler may run between any two statements: the compiler must not move the store of the
+  // saved settings (an ordinary variable) after the flag that tells the handler to use them.
+  // Clearing the flag needs no fence: it cannot move before tcsetattr, a call it cannot see into.
   std::atomic_signal_fence(std::memory_order_seq_cst);
   g_raw_mode = 1;
   // TCSAFLUSH drops keys typed before the wait began, so only a new key ends it.
   if (tcsetattr(terminal, TCSAFLUSH, &raw) == 0) read_one_key(terminal, raw);
   tcsetattr(terminal, TCSAFLUSH, &saved);  // also drops any rest of what the key sent
   g_raw_mode = 0;
-  std::atomic_signal_fence(std::memory_order_seq_cst);
 
   for (int i = 0; i < ENDING_SIGNAL_COUNT; ++i) sigaction(ENDING_SIGNALS[i], &previous[i], nullptr);
+  if (turn >= 0) close(turn);  // the next run's turn
   close(terminal);
 }
 

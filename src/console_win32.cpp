@@ -1,5 +1,7 @@
 // The key wait on the Windows console, read from CONIN$ so that standard input does not matter.
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
 
 #include "console.h"
 #include "console_win32.h"
@@ -30,6 +32,22 @@ bool is_special_key(WORD virtual_key) {
 }
 
 }  // namespace
+
+bool prepare_standard_streams() {
+  // Windows has no SIGPIPE: a write to a closed pipe fails on its own.
+  bool output_was_closed = false;
+  for (int descriptor = 0; descriptor < 3; ++descriptor) {
+    const intptr_t handle = _get_osfhandle(descriptor);
+    if (handle != -1 && handle != -2) continue;  // -2: no standard handle behind the descriptor
+    const int null = _open("NUL", _O_RDWR | _O_BINARY);
+    if (null >= 0 && null != descriptor) {
+      _dup2(null, descriptor);
+      _close(null);
+    }
+    if (descriptor == 1) output_was_closed = true;
+  }
+  return output_was_closed;
+}
 
 bool ends_key_wait(const INPUT_RECORD& record) {
   if (record.EventType != KEY_EVENT || !record.Event.KeyEvent.bKeyDown) return false;

@@ -1,11 +1,16 @@
 #include "quodrel.h"
 
+#include <cerrno>
 #include <cstdint>
-#include <istream>
-#include <ostream>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+#include <iostream>
+#include <streambuf>
 #include <string>
 
 #include "answer_reader.h"
+#include "console.h"
 #include "spectrum/spectrum.h"
 #include "tables/response_table.h"
 
@@ -19,18 +24,129 @@ constexpr char CONTACT[] = "quodrel-team@example.org";
 // Writes a message and makes it visible before the next read waits.
 void say(std::ostream& out, const char* text) { out << text << std::flush; }
 
-// Reports a table's failure in the program's style; the caller ends the run with its status.
-int table_failed(std::ostream& out, const std::string& name, const std::string& reason) {
-  out << "\n Error:  " << (name.empty() ? "(empty file name)" : name) << ": " << reason << " \n"
-      << std::flush;
+// The length of the printable character whose UTF-8 bytes start at `at`, or 0 where the bytes
+// there are a control character (C0, DEL or C1) or not well-formed UTF-8.
+std::size_t printable_length(const std::string& text, std::size_t at) {
+  const auto byte = [&](std::size_t i) {
+    return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0u;
+  };
+  const unsigned lead = byte(0);
+  if (lead < 0x80) return lead >= 0x20 && lead != 0x7f ? 1 : 0;
+  // The well-formed sequences: the lead byte gives the length and the range of the second byte.
+  struct Form {
+    unsigned lead_low, lead_high, second_low, second_high;
+    std::size_t length;
+  };
+  static constexpr Form FORMS[] = {
+      {0xc2, 0xc2, 0xa0, 0xbf, 2},  // from U+00A0: C2 80 to C2 9F are the C1 controls
+      {0xc3, 0xdf, 0x80, 0xbf, 2}, {0xe0, 0xe0, 0xa0, 0xbf, 3}, {0xe1, 0xec, 0x80, 0xbf, 3},
+      {0xed, 0xed, 0x80, 0x9f, 3},  // not the surrogates
+      {0xee, 0xef, 0x80, 0xbf, 3}, {0xf0, 0xf0, 0x90, 0xbf, 4}, {0xf1, 0xf3, 0x80, 0xbf, 4},
+      {0xf4, 0xf4, 0x80, 0x8f, 4},  // up to U+10FFFF
+  };
+  for (const Form& form : FORMS) {
+    if (lead < form.lead_low || lead > form.lead_high) continue;
+    if (byte(1) < form.second_low || byte(1) > form.second_high) return 0;
+    for (std::size_t i = 2; i < form.length; ++i) {
+      if ((byte(i) & 0xc0) != 0x80) return 0;
+    }
+    return form.length;
+  }
+  return 0;
+}
+
+// Text from the user as a message shows it, with every byte that is not part of a printable
+// character escaped, so that a name cannot move the cursor, clear the screen or set the title.
+//   "pk\x1b[2J.txt" -> "pk\\x1b[2J.txt"   "Pr\xc3\xbcfung.txt" stays as it is
+std::string shown(const std::string& text) {
+  static constexpr char HEX[] = "0123456789abcdef";
+  std::string result;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t length = printable_length(text, at);
+    if (length > 0) {
+      result.append(text, at, length);
+      at += length;
+    } else {
+      const auto byte = static_cast<unsigned char>(text[at++]);
+      result += {'\\', 'x', HEX[byte >> 4], HEX[byte & 0xf]};
+    }
+  }
+  return result;
+}
+
+// Ends a run whose table failed: says why, then removes the incomplete tables (those this run
+// created or emptied) and says which. Returns the exit status for that.
+int table_failed(std::ostream& out, const ResponseTable& failed,
+                 std::initializer_list<ResponseTable*> opened) {
+  out << "\n Error:  " << (failed.name.empty() ? "(empty file name)" : shown(failed.name)) << ": "
+      << shown(failed.error) << " \n";
+  std::string removed;
+  int removed_count = 0;
+  for (ResponseTable* table : opened) {
+    std::string reason;
+    switch (remove_incomplete_table(*table, reason)) {
+      case Removal::removed:
+        removed += (removed_count++ == 0 ? "" : " and ") + shown(table->name);
+        break;
+      case Removal::failed:
+        out << " The incomplete table " << shown(table->name) << " could not be removed: "
+            << reason << " \n";
+        break;
+      case Removal::not_needed:
+        break;
+    }
+  }
+  if (removed_count == 1) out << " The incomplete table " << removed << " was removed. \n";
+  if (removed_count == 2) out << " The incomplete tables " << removed << " were removed. \n";
+  out << std::flush;
   return EXIT_TABLE_FAILED;
 }
 
-int table_failed(std::ostream& out, const ResponseTable& table) {
-  return table_failed(out, table.name, table_error_text(table));
-}
+// Standard output that keeps the reason of its first failure; after it, every write fails.
+class StandardOutput : public std::streambuf {
+ public:
+  explicit StandardOutput(int error) : error_(error) {}
+  int error() const { return error_; }
+
+ protected:
+  std::streamsize xsputn(const char* text, std::streamsize length) override {
+    if (error_ != 0) return 0;
+    errno = 0;
+    const std::size_t written = std::fwrite(text, 1, static_cast<std::size_t>(length), stdout);
+    if (written != static_cast<std::size_t>(length)) keep_reason();
+    return static_cast<std::streamsize>(written);
+  }
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    const char character = traits_type::to_char_type(c);
+    return xsputn(&character, 1) == 1 ? c : traits_type::eof();
+  }
+  int sync() override {
+    if (error_ != 0) return -1;
+    errno = 0;
+    if (std::fflush(stdout) == 0) return 0;
+    keep_reason();
+    return -1;
+  }
+
+ private:
+  void keep_reason() { error_ = errno != 0 ? errno : EIO; }
+  int error_;
+};
 
 }  // namespace
+
+int run_program() {
+  const bool output_was_closed = prepare_standard_streams();
+  StandardOutput output(output_was_closed ? EBADF : 0);
+  std::ostream out(&output);
+  int status = run_dialogue(std::cin, out, wait_for_key);
+  if (output.error() != 0) {
+    std::fprintf(stderr, "quodrel: standard output: %s\n", std::strerror(output.error()));
+    if (status == 0) status = EXIT_OUTPUT_FAILED;
+  }
+  return status;
+}
 
 int run_dialogue(std::istream& in, std::ostream& out, const std::function<void()>& wait_for_key) {
   AnswerReader answers(in);
@@ -70,42 +186,42 @@ int run_dialogue(std::istream& in, std::ostream& out, const std::function<void()
   answers.read_real(input.final_frequency_hz);
 
   // Each table is created as soon as its name is known.
-  std::string peak_name;
+  std::string name;
   say(out, "\n\n Enter the output filename for peak G response: \n");
-  answers.read_word(peak_name);
-  ResponseTable peak_table = open_table(peak_name);
-  if (peak_table.error != 0) return table_failed(out, peak_table);
+  answers.read_word(name);
+  ResponseTable peak_table = open_table(name);
+  if (!peak_table.error.empty()) return table_failed(out, peak_table, {});
 
-  std::string grms_name;
+  name.clear();
   say(out, "\n\n Enter the output filename for GRMS response: \n");
-  answers.read_word(grms_name);
-  // Two streams on one file would interleave and corrupt it, however the name is spelled.
-  if (same_file(peak_name, grms_name)) {
-    return table_failed(out, grms_name, "names the same file as " + peak_name);
-  }
-  ResponseTable grms_table = open_table(grms_name);
-  if (grms_table.error != 0) return table_failed(out, grms_table);
+  answers.read_word(name);
+  ResponseTable grms_table = open_table(name, &peak_table);
+  if (!grms_table.error.empty()) return table_failed(out, grms_table, {&peak_table});
 
   const NaturalFrequencyGrid grid = build_grid(input.start_frequency_hz, input.final_frequency_hz);
   for (int i = 0; i < grid.count; ++i) {
     const ResponsePoint point = compute_response(input, grid.frequencies_hz[i]);
     const TableNumber frequency = format_table_number(point.natural_frequency_hz);
-    if (!write_row(peak_table, frequency, point.peak_accel_g)) return table_failed(out, peak_table);
-    if (!write_row(grms_table, frequency, point.rms_accel_g)) {
-      return table_failed(out, grms_table);
-    }
+    write_row(peak_table, frequency, point.peak_accel_g);
+    if (!peak_table.error.empty()) return table_failed(out, peak_table, {&peak_table, &grms_table});
+    write_row(grms_table, frequency, point.rms_accel_g);
+    if (!grms_table.error.empty()) return table_failed(out, grms_table, {&peak_table, &grms_table});
   }
   // Both tables are whole on disk before the screen says so and while the key wait lasts.
-  if (!close_table(peak_table)) return table_failed(out, peak_table);
-  if (!close_table(grms_table)) return table_failed(out, grms_table);
+  close_table(peak_table);
+  close_table(grms_table);
+  for (const ResponseTable* table : {&peak_table, &grms_table}) {
+    if (!table->error.empty()) return table_failed(out, *table, {&peak_table, &grms_table});
+  }
 
   out << "\n\n The output files are: \n"
-      << "\n " << peak_name << ":  natural frequency (Hz)   accel (G peak) \n"
-      << "\n " << grms_name << ":  natural frequency (Hz)   accel (GRMS)   \n"
+      << "\n " << peak_table.name << ":  natural frequency (Hz)   accel (G peak) \n"
+      << "\n " << grms_table.name << ":  natural frequency (Hz)   accel (GRMS)   \n"
       << "\n\n Calculation complete. "
       << "\n Please call the output file into your own plotting program."
       << "\n\n Press any key to exit." << std::flush;
-  wait_for_key();
+  // Where the prompt could not be shown, no one would know to press a key.
+  if (out) wait_for_key();
   return 0;
 }
 

@@ -1,4 +1,6 @@
-// The dialogue run in-process, on string streams, with a stand-in for the key wait.
+// The dialogue run in-process, on string streams, with a stand-in for the key wait. What only
+// this level shows: the exact order of prompts, reads and key waits, and the tables at the moment
+// of the wait, on every platform (the Windows build runs these too).
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -6,21 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include "dialogue_texts.h"
 #include "quodrel.h"
+#include "tables/response_table.h"
 #include "test_support.h"
 
 namespace quodrel {
 namespace {
 
-using test::file_exists;
-using test::read_file;
-using test::ScratchDir;
-using test::tail;
-
-const std::string RATIO_PROMPT = "\n Enter damping ratio (typically 0.05) ";
-const std::string Q_PROMPT = "\n Enter amplification factor Q (typically 10) ";
-const std::string START_PROMPT = "\n Enter starting analysis frequency (Hz) \n";
-const std::string REFUSAL = "\n Error:  damping value must be < 1 \n";
+using namespace test;
 
 // One in-process run in a scratch folder, which is the current folder while it lasts.
 struct DialogueRun {
@@ -50,7 +46,7 @@ struct DialogueRun {
     if (file_exists(dir.path("rms.txt"))) grms_table = read_file(dir.path("rms.txt"));
   }
 
-  int rows() const { return static_cast<int>(peak_table.size() / 33); }
+  int rows() const { return static_cast<int>(peak_table.size() / TABLE_ROW_LENGTH); }
 };
 
 bool contains(const std::string& text, const std::string& part) {
@@ -66,8 +62,7 @@ TEST(Dialogue, TablesAreCompleteBeforeTheKeyWait) {
   EXPECT_EQ(run.grms_at_key_wait, run.grms_table);
   EXPECT_EQ(run.grms_table.size(), run.peak_table.size());
   // The output has ended with the last message when the wait begins.
-  const std::string last = "\n\n Press any key to exit.";
-  EXPECT_EQ(tail(run.output, last.size()), last);
+  EXPECT_EQ(tail(run.output, PRESS_ANY_KEY.size()), PRESS_ANY_KEY);
 }
 
 TEST(Dialogue, RatioAndTheEquivalentQGiveIdenticalTables) {
@@ -105,6 +100,8 @@ TEST(Dialogue, DampingCheck) {
       {"1 1", true},     {"1 1.0000001", true}, {"1 0.99", false}, {"1 0", false},
       {"1 -0.5", false}, {"1 1e999", true},     {"2 0.5", true},   {"2 0.6", false},
       {"2 0", true},     {"2 -10", false},      {"2 0.0001", true},
+      // Q is 0 however its exponent is written; the sum of exponents once overflowed to +inf.
+      {"2 0.01e-9223372036854775807", true},
   };
   for (const Case& c : cases) {
     const DialogueRun run(std::string("100 2 ") + c.damping + " 10 20");
@@ -133,8 +130,8 @@ TEST(Dialogue, UnreadableAnswerAfterTheDampingBecomesTheFileName) {
   EXPECT_TRUE(contains(run.output, "\n x:  natural frequency (Hz)   accel (G peak) \n"));
   EXPECT_TRUE(contains(run.output, "\n 10:  natural frequency (Hz)   accel (GRMS)   \n"));
   const std::string peak_table = read_file(run.dir.path("x"));
-  ASSERT_EQ(peak_table.size(), 1000u * 33);
-  EXPECT_EQ(peak_table.substr(0, 33), "   0.0000e+000 \t            NaN\r\n");
+  ASSERT_EQ(peak_table.size(), 1000u * TABLE_ROW_LENGTH);
+  EXPECT_EQ(peak_table.substr(0, TABLE_ROW_LENGTH), "   0.0000e+000 \t            NaN\r\n");
 }
 
 TEST(Dialogue, NameWithABlankGivesBothNames) {
@@ -145,30 +142,70 @@ TEST(Dialogue, NameWithABlankGivesBothNames) {
 }
 
 // Two names for one file would give two streams that corrupt it: the GRMS name is refused and the
-// peak table stays empty. Windows adds its own spellings of one name, and bytes beyond ASCII,
-// which its fopen reads in the ANSI code page (0x84 is a quotation mark in code page 1252, and a
-// control character if read as Latin-1).
+// peak table, which the run emptied, is removed. Windows adds its own spellings of one name, and
+// bytes beyond ASCII, which it reads in the ANSI code page unless they are UTF-8 (0x84 is a
+// quotation mark in code page 1252, and a control character if read as Latin-1).
 TEST(Dialogue, TwoSpellingsOfOneFileAreRefused) {
   struct Case {
     std::string peak_name;
     std::string grms_name;
+    std::string message;  // the names as the message shows them
   };
   std::vector<Case> cases = {
-      {"pk.txt", "pk.txt"}, {"pk.txt", "./pk.txt"}, {"\xc3\xa4.txt", "\xc3\xa4.txt"},
-      {"\x84.txt", "\x84.txt"}, {"\xff\xfe.txt", "\xff\xfe.txt"}};
+      {"pk.txt", "pk.txt", "pk.txt: names the same file as pk.txt"},
+      {"pk.txt", "./pk.txt", "./pk.txt: names the same file as pk.txt"},
+      {"\xc3\xa4.txt", "\xc3\xa4.txt", "\xc3\xa4.txt: names the same file as \xc3\xa4.txt"},
+      {"\x84.txt", "\x84.txt", "\\x84.txt: names the same file as \\x84.txt"},
+      {"\xff\xfe.txt", "\xff\xfe.txt", "\\xff\\xfe.txt: names the same file as \\xff\\xfe.txt"}};
 #ifdef _WIN32
-  cases.insert(cases.end(), {{"pk.txt", "PK.TXT"}, {"pk.txt", ".\\pk.txt"}, {"pk.txt", ".\\PK.txt"}});
+  cases.insert(cases.end(), {{"pk.txt", "PK.TXT", "PK.TXT: names the same file as pk.txt"},
+                             {"pk.txt", ".\\pk.txt", ".\\pk.txt: names the same file as pk.txt"},
+                             {"pk.txt", ".\\PK.txt", ".\\PK.txt: names the same file as pk.txt"}});
 #endif
   for (const Case& c : cases) {
-    const DialogueRun run("100 2 1 0.05 10 20", c.peak_name + " " + c.grms_name);
+    const DialogueRun run(TYPICAL_NUMBERS, c.peak_name + " " + c.grms_name);
     EXPECT_EQ(run.status, 2) << c.grms_name;
-    const std::string message =
-        "\n Error:  " + c.grms_name + ": names the same file as " + c.peak_name + " \n";
+    const std::string peak_shown = c.message.substr(c.message.rfind(' ') + 1);
+    const std::string message = "\n Error:  " + c.message + " \n The incomplete table " +
+                                peak_shown + " was removed. \n";
     EXPECT_EQ(tail(run.output, message.size()), message) << c.grms_name;
-    EXPECT_EQ(test::file_names(run.dir.root()).size(), 1u) << c.grms_name;
-    EXPECT_EQ(read_file(run.dir.path(c.peak_name)), "") << c.grms_name;
+    EXPECT_TRUE(file_names(run.dir.root()).empty()) << c.grms_name;
     EXPECT_EQ(run.key_waits, 0) << c.grms_name;
   }
+}
+
+// A message shows a name with its control characters and the bytes that are not UTF-8 escaped,
+// so that a name cannot clear the screen or set the window title; the summary shows it as typed.
+TEST(Dialogue, MessagesShowNamesWithoutControlCharacters) {
+  struct Case {
+    std::string name;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {"pk\x1b[2J\x1b]0;title\x07.txt", "pk\\x1b[2J\\x1b]0;title\\x07.txt"},
+      {"del\x7f.txt", "del\\x7f.txt"},
+      {"csi\xc2\x9b" "2J.txt", "csi\\xc2\\x9b" "2J.txt"},  // the one-character CSI of C1
+      {"Pr\xc3\xbc" "fung.txt", "Pr\xc3\xbc" "fung.txt"},
+      {"\xe2\x82\xac\xf0\x9f\x93\x88.txt", "\xe2\x82\xac\xf0\x9f\x93\x88.txt"},  // euro, a chart
+      {"latin\xe9.txt", "latin\\xe9.txt"},        // Latin-1, not UTF-8
+      {"cut\xe2\x82", "cut\\xe2\\x82"},          // a sequence cut short
+      {"over\xc0\xaf.txt", "over\\xc0\\xaf.txt"},  // an overlong '/'
+      {"sur\xed\xa0\x80.txt", "sur\\xed\\xa0\\x80.txt"},
+      {"back\\slash.txt", "back\\slash.txt"},
+  };
+  for (const Case& c : cases) {
+    // The reason is the system's: Windows refuses control characters in a name outright.
+    const DialogueRun run(TYPICAL_NUMBERS, "no_such_folder/" + c.name + " rms.txt");
+    const std::string start = "\n Error:  no_such_folder/" + c.shown + ": ";
+    const std::size_t at = run.output.rfind(start);
+    ASSERT_NE(at, std::string::npos) << c.shown << " in " << run.output;
+    EXPECT_EQ(run.output.find_first_of("\x1b\x07\x7f", at), std::string::npos) << c.shown;
+    EXPECT_EQ(tail(run.output, 2), " \n") << c.shown;
+  }
+#ifndef _WIN32
+  const DialogueRun run(TYPICAL_NUMBERS, "pk\x1b[1m.txt rms.txt");
+  EXPECT_TRUE(contains(run.output, "\n pk\x1b[1m.txt:  natural frequency (Hz)   accel (G peak) \n"));
+#endif
 }
 
 TEST(Dialogue, RowCountsFollowTheGrid) {

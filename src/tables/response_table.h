@@ -8,7 +8,11 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
+#include <memory>
 #include <string>
+
+#include "tables/table_file.h"
 
 namespace quodrel {
 
@@ -24,35 +28,37 @@ using TableNumber = std::array<char, TABLE_NUMBER_WIDTH>;
 //   10 -> "   1.0000e+001"   -12.345 -> "  -1.2345e+001"   1.03125 -> "   1.0313e+000"
 TableNumber format_table_number(double x);
 
-// One output table, open from open_table until close_table. Move-only; a table that is still
-// open when destroyed is closed without a report, which only happens on a run already failing.
-struct ResponseTable {
-  std::string name;
-  std::FILE* file = nullptr;
-  int error = 0;  // errno of the first failure to create, write or close; 0 while all is well
-
-  ResponseTable() = default;
-  ResponseTable(ResponseTable&& other) noexcept;
-  ResponseTable& operator=(ResponseTable&&) = delete;
-  ~ResponseTable();
+// Closes a file without a report: for a table that a failed run gives up.
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// Creates the named file, or empties it if it exists; the name is used whole, as typed.
-// On failure the table is not open and error holds the reason.
-ResponseTable open_table(const std::string& name);
+// One output table. Every operation reports failure the same way: it sets `error`, and a table
+// whose error is set is given up, never written again.
+struct ResponseTable {
+  std::string name;            // as typed
+  std::filesystem::path path;  // the name as the system reads it
+  std::unique_ptr<std::FILE, FileCloser> file;  // open from open_table until close_table
+  FileIdentity identity;       // of the file opened, to remove only that one
+  std::string error;           // why the table failed, e.g. "No space left on device"
+};
+
+// Creates the named file, or empties it if it exists; the name is used whole, as typed. A name
+// that denotes standard input, output or error, or the file of `other` (the table opened
+// before), is refused without touching the file: two streams on one file would corrupt it.
+ResponseTable open_table(const std::string& name, const ResponseTable* other = nullptr);
 
 // Appends one row. The frequency comes already formatted, because both tables' rows at one grid
-// point share it. Returns false (and records the reason in table.error) if the write failed.
-bool write_row(ResponseTable& table, const TableNumber& frequency, double value);
+// point share it.
+void write_row(ResponseTable& table, const TableNumber& frequency, double value);
 
-// Flushes and closes the file. Returns false (and records the reason) if either failed.
-bool close_table(ResponseTable& table);
+// Flushes and closes the file.
+void close_table(ResponseTable& table);
 
-// Whether the two names denote one existing file, however they are spelled.
-bool same_file(const std::string& first_name, const std::string& second_name);
-
-// The system's description of the table's failure, e.g. "No such file or directory".
-std::string table_error_text(const ResponseTable& table);
+// Gives up the table of a failed run: closes it and removes the file if this run created or
+// emptied it as a regular file (never a FIFO or a device) and the name still denotes that file.
+enum class Removal { not_needed, removed, failed };
+Removal remove_incomplete_table(ResponseTable& table, std::string& reason);
 
 }  // namespace quodrel
 
