@@ -4,10 +4,13 @@
 #include <charconv>
 #include <limits>
 #include <system_error>
+#include <utility>
 
 namespace quodrel {
 
 namespace {
+
+constexpr int END_OF_INPUT = std::char_traits<char>::eof();
 
 bool is_white_space(int c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
@@ -41,17 +44,98 @@ bool overflows(const std::string& text) {
 
 int AnswerReader::peek(std::size_t ahead) {
   while (pending_.size() - next_ <= ahead) {
-    // The end of input is final: a terminal after Ctrl-D, or a console after Ctrl+Z, would
-    // deliver more to a later read, which must not happen in the middle of the dialogue.
-    if (ended_) return std::char_traits<char>::eof();
-    const int c = in_.rdbuf()->sbumpc();
-    if (c == std::char_traits<char>::eof()) {
-      ended_ = true;
-      return c;
-    }
+    const int c = next_byte();
+    if (c == END_OF_INPUT) return c;
     pending_.push_back(static_cast<char>(c));
   }
   return static_cast<unsigned char>(pending_[next_ + ahead]);
+}
+
+int AnswerReader::next_stream_byte() {
+  // The end of input is final: a terminal after Ctrl-D, or a console after Ctrl+Z, would
+  // deliver more to a later read, which must not happen in the middle of the dialogue.
+  if (ended_) return END_OF_INPUT;
+  const int c = in_.rdbuf()->sbumpc();
+  if (c == END_OF_INPUT) ended_ = true;
+  return c;
+}
+
+void AnswerReader::read_start() {
+  encoding_ = Encoding::utf8;
+  // Look only as far as a mark could go, so that a typed first answer is read at once: no answer
+  // starts with FF or FE, and after EF more bytes of its character follow anyway.
+  const int first = next_stream_byte();
+  if (first != 0xef && first != 0xff && first != 0xfe) {
+    if (first != END_OF_INPUT) decoded_ += static_cast<char>(first);
+    return;
+  }
+  const int second = next_stream_byte();
+  if (first == 0xff && second == 0xfe) {
+    encoding_ = Encoding::utf16_little_endian;
+    return;
+  }
+  if (first == 0xfe && second == 0xff) {
+    encoding_ = Encoding::utf16_big_endian;
+    return;
+  }
+  const int third = first == 0xef && second == 0xbb ? next_stream_byte() : END_OF_INPUT;
+  if (third == 0xbf) return;  // the UTF-8 mark
+  for (int c : {first, second, third}) {  // no mark after all: these are answers
+    if (c != END_OF_INPUT) decoded_ += static_cast<char>(c);
+  }
+}
+
+int AnswerReader::next_byte() {
+  if (encoding_ == Encoding::unknown) read_start();
+  if (decoded_.empty()) {
+    if (encoding_ == Encoding::utf8) return next_stream_byte();
+    if (!decode_utf16()) return END_OF_INPUT;
+  }
+  const auto c = static_cast<unsigned char>(decoded_.front());
+  decoded_.erase(0, 1);
+  return c;
+}
+
+long AnswerReader::next_utf16_unit() {
+  if (unit_ahead_ != NO_UNIT) return std::exchange(unit_ahead_, NO_UNIT);
+  const int first = next_stream_byte();
+  if (first == END_OF_INPUT) return END_OF_UNITS;
+  const int second = next_stream_byte();
+  if (second == END_OF_INPUT) return 0xfffd;  // a lone last byte
+  return encoding_ == Encoding::utf16_little_endian ? second << 8 | first : first << 8 | second;
+}
+
+bool AnswerReader::decode_utf16() {
+  const long unit = next_utf16_unit();
+  if (unit == END_OF_UNITS) return false;
+  long code_point = unit;
+  if (unit >= 0xd800 && unit < 0xdc00) {  // a high surrogate, which a low one must follow
+    const long low = next_utf16_unit();
+    if (low >= 0xdc00 && low < 0xe000) {
+      code_point = 0x10000 + ((unit - 0xd800) << 10) + (low - 0xdc00);
+    } else {
+      code_point = 0xfffd;
+      unit_ahead_ = low;  // read for itself next
+    }
+  } else if (unit >= 0xdc00 && unit < 0xe000) {
+    code_point = 0xfffd;  // a low surrogate alone
+  }
+  // Step 2: the code point as UTF-8.
+  if (code_point < 0x80) {
+    decoded_ += static_cast<char>(code_point);
+  } else if (code_point < 0x800) {
+    decoded_ += {static_cast<char>(0xc0 | code_point >> 6), static_cast<char>(0x80 | (code_point & 0x3f))};
+  } else if (code_point < 0x10000) {
+    decoded_ += {static_cast<char>(0xe0 | code_point >> 12),
+                 static_cast<char>(0x80 | (code_point >> 6 & 0x3f)),
+                 static_cast<char>(0x80 | (code_point & 0x3f))};
+  } else {
+    decoded_ += {static_cast<char>(0xf0 | code_point >> 18),
+                 static_cast<char>(0x80 | (code_point >> 12 & 0x3f)),
+                 static_cast<char>(0x80 | (code_point >> 6 & 0x3f)),
+                 static_cast<char>(0x80 | (code_point & 0x3f))};
+  }
+  return true;
 }
 
 bool AnswerReader::skip_white_space() {
@@ -60,7 +144,7 @@ bool AnswerReader::skip_white_space() {
     pending_.clear();
     next_ = 0;
   }
-  return peek() != std::char_traits<char>::eof();
+  return peek() != END_OF_INPUT;
 }
 
 std::size_t AnswerReader::count_digits(std::size_t ahead) {
@@ -124,7 +208,7 @@ bool AnswerReader::read_integer(std::int32_t& target) {
 bool AnswerReader::read_word(std::string& target) {
   if (!skip_white_space()) return false;
   std::size_t length = 0;
-  while (peek(length) != std::char_traits<char>::eof() && !is_white_space(peek(length))) ++length;
+  while (peek(length) != END_OF_INPUT && !is_white_space(peek(length))) ++length;
   target.assign(pending_, next_, length);
   next_ += length;
   return true;

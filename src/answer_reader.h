@@ -14,6 +14,8 @@ namespace quodrel {
 // item, or the input has ended, the read returns false, the target keeps its value and the text
 // stays in the input, so that the next numeric read meets it again. A read consumes only text
 // of its own grammar: "12abc" gives 12 and leaves "abc"; "1e+x" gives 1 and leaves "e+x".
+// Answers as Windows saves them read as the text they hold: a UTF-8 byte-order mark at the start
+// is skipped, and after a UTF-16 mark (FF FE or FE FF) the answers are UTF-16, read as UTF-8.
 class AnswerReader {
  public:
   explicit AnswerReader(std::istream& in) : in_(in) {}
@@ -32,6 +34,17 @@ class AnswerReader {
  private:
   // The character `ahead` places after the next unconsumed one, or EOF.
   int peek(std::size_t ahead = 0);
+  // The next byte of the answers as UTF-8, or EOF.
+  int next_byte();
+  // Reads the start of the answers: a byte-order mark chooses the encoding and is dropped.
+  void read_start();
+  // The next byte of the stream, or EOF.
+  int next_stream_byte();
+  // Decodes one UTF-16 character into decoded_ as UTF-8; false at the end of input. A surrogate
+  // without its partner, and a lone last byte, stand for U+FFFD.
+  bool decode_utf16();
+  // The next UTF-16 code unit, or END_OF_UNITS.
+  long next_utf16_unit();
   // Skips white space; false at the end of input.
   bool skip_white_space();
   // The number of characters from `ahead` on that are decimal digits.
@@ -41,6 +54,11 @@ class AnswerReader {
   std::string pending_;  // taken from the stream but not yet consumed by a read
   std::size_t next_ = 0;  // the first unconsumed character of pending_
   bool ended_ = false;    // the stream has reported its end; it is not asked again
+  enum class Encoding { unknown, utf8, utf16_little_endian, utf16_big_endian };
+  Encoding encoding_ = Encoding::unknown;  // known once the start has been read
+  std::string decoded_;   // bytes read from the stream but not yet handed on, in order
+  static constexpr long NO_UNIT = -2, END_OF_UNITS = -1;
+  long unit_ahead_ = NO_UNIT;  // a UTF-16 unit read ahead that is still to be decoded
 };
 
 }  // namespace quodrel

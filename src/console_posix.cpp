@@ -12,9 +12,11 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <string>
 
 #include "console.h"
+#include "escaped_text.h"
 
 namespace quodrel {
 
@@ -112,6 +114,20 @@ bool prepare_standard_streams() {
   }
   return output_was_closed;
 }
+
+std::istream& standard_input() { return std::cin; }
+
+bool write_standard_output(const char* text, std::size_t length) {
+  return std::fwrite(text, 1, length, stdout) == length;
+}
+
+bool flush_standard_output() { return std::fflush(stdout) == 0; }
+
+std::string name_for_console(const std::string& name, bool escaped) {
+  return escaped ? escaped_utf8(name) : name;  // a terminal today reads UTF-8
+}
+
+bool console_closes_with_this_process() { return false; }
 
 void wait_for_key() {
   const int terminal = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);

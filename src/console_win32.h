@@ -6,10 +6,11 @@
 
 namespace quodrel {
 
-// Whether an input record ends the key wait: a key going down that yields a character (Enter,
-// Esc and Ctrl+C among them) or is a special key (cursor and editing keys, F1 to F24), decided
-// by the virtual-key code, since F-keys carry no enhanced-key flag. Key releases, modifier keys
-// alone, dead keys, and focus, mouse, menu and size events do not.
+// Whether an input record ends the key wait: a key going down that yields a character (Enter and
+// Ctrl+C among them) or is a special key (Esc, cursor and editing keys, F1 to F24), decided by
+// the virtual-key code, since F-keys carry no enhanced-key flag; and the release of Alt that
+// carries a character (Alt+Numpad entry, a pasted character the keyboard lacks). Other key
+// releases, modifier keys alone, dead keys, and focus, mouse, menu and size events do not.
 bool ends_key_wait(const INPUT_RECORD& record);
 
 }  // namespace quodrel

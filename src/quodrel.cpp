@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
-#include <iostream>
+#include <istream>
+#include <ostream>
 #include <streambuf>
 #include <string>
 
@@ -20,64 +21,16 @@ namespace {
 
 constexpr char AUTHOR[] = "the quodrel team";
 constexpr char CONTACT[] = "quodrel-team@example.org";
+constexpr char PRESS_ANY_KEY[] = "\n\n Press any key to exit.";
 
 // Writes a message and makes it visible before the next read waits.
 void say(std::ostream& out, const char* text) { out << text << std::flush; }
-
-// The length of the printable character whose UTF-8 bytes start at `at`, or 0 where the bytes
-// there are a control character (C0, DEL or C1) or not well-formed UTF-8.
-std::size_t printable_length(const std::string& text, std::size_t at) {
-  const auto byte = [&](std::size_t i) {
-    return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0u;
-  };
-  const unsigned lead = byte(0);
-  if (lead < 0x80) return lead >= 0x20 && lead != 0x7f ? 1 : 0;
-  // The well-formed sequences: the lead byte gives the length and the range of the second byte.
-  struct Form {
-    unsigned lead_low, lead_high, second_low, second_high;
-    std::size_t length;
-  };
-  static constexpr Form FORMS[] = {
-      {0xc2, 0xc2, 0xa0, 0xbf, 2},  // from U+00A0: C2 80 to C2 9F are the C1 controls
-      {0xc3, 0xdf, 0x80, 0xbf, 2}, {0xe0, 0xe0, 0xa0, 0xbf, 3}, {0xe1, 0xec, 0x80, 0xbf, 3},
-      {0xed, 0xed, 0x80, 0x9f, 3},  // not the surrogates
-      {0xee, 0xef, 0x80, 0xbf, 3}, {0xf0, 0xf0, 0x90, 0xbf, 4}, {0xf1, 0xf3, 0x80, 0xbf, 4},
-      {0xf4, 0xf4, 0x80, 0x8f, 4},  // up to U+10FFFF
-  };
-  for (const Form& form : FORMS) {
-    if (lead < form.lead_low || lead > form.lead_high) continue;
-    if (byte(1) < form.second_low || byte(1) > form.second_high) return 0;
-    for (std::size_t i = 2; i < form.length; ++i) {
-      if ((byte(i) & 0xc0) != 0x80) return 0;
-    }
-    return form.length;
-  }
-  return 0;
-}
-
-// Text from the user as a message shows it, with every byte that is not part of a printable
-// character escaped, so that a name cannot move the cursor, clear the screen or set the title.
-//   "pk\x1b[2J.txt" -> "pk\\x1b[2J.txt"   "Pr\xc3\xbcfung.txt" stays as it is
-std::string shown(const std::string& text) {
-  static constexpr char HEX[] = "0123456789abcdef";
-  std::string result;
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t length = printable_length(text, at);
-    if (length > 0) {
-      result.append(text, at, length);
-      at += length;
-    } else {
-      const auto byte = static_cast<unsigned char>(text[at++]);
-      result += {'\\', 'x', HEX[byte >> 4], HEX[byte & 0xf]};
-    }
-  }
-  return result;
-}
 
 // Ends a run whose table failed: says why, then removes the incomplete tables (those this run
 // created or emptied) and says which. Returns the exit status for that.
 int table_failed(std::ostream& out, const ResponseTable& failed,
                  std::initializer_list<ResponseTable*> opened) {
+  const auto shown = [](const std::string& text) { return name_for_console(text, true); };
   out << "\n Error:  " << (failed.name.empty() ? "(empty file name)" : shown(failed.name)) << ": "
       << shown(failed.error) << " \n";
   std::string removed;
@@ -112,9 +65,11 @@ class StandardOutput : public std::streambuf {
   std::streamsize xsputn(const char* text, std::streamsize length) override {
     if (error_ != 0) return 0;
     errno = 0;
-    const std::size_t written = std::fwrite(text, 1, static_cast<std::size_t>(length), stdout);
-    if (written != static_cast<std::size_t>(length)) keep_reason();
-    return static_cast<std::streamsize>(written);
+    if (!write_standard_output(text, static_cast<std::size_t>(length))) {
+      keep_reason();
+      return 0;
+    }
+    return length;
   }
   int_type overflow(int_type c) override {
     if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
@@ -124,7 +79,7 @@ class StandardOutput : public std::streambuf {
   int sync() override {
     if (error_ != 0) return -1;
     errno = 0;
-    if (std::fflush(stdout) == 0) return 0;
+    if (flush_standard_output()) return 0;
     keep_reason();
     return -1;
   }
@@ -140,10 +95,16 @@ int run_program() {
   const bool output_was_closed = prepare_standard_streams();
   StandardOutput output(output_was_closed ? EBADF : 0);
   std::ostream out(&output);
-  int status = run_dialogue(std::cin, out, wait_for_key);
+  int status = run_dialogue(standard_input(), out, wait_for_key);
   if (output.error() != 0) {
     std::fprintf(stderr, "quodrel: standard output: %s\n", std::strerror(output.error()));
     if (status == 0) status = EXIT_OUTPUT_FAILED;
+  }
+  // Started on a console of its own (a double-click), the window would close with the message.
+  if (status != 0 && console_closes_with_this_process()) {
+    const bool prompted = static_cast<bool>(out << PRESS_ANY_KEY << std::flush) ||
+                          std::fputs(PRESS_ANY_KEY, stderr) >= 0;  // output failed: status 3
+    if (prompted) wait_for_key();
   }
   return status;
 }
@@ -215,11 +176,13 @@ int run_dialogue(std::istream& in, std::ostream& out, const std::function<void()
   }
 
   out << "\n\n The output files are: \n"
-      << "\n " << peak_table.name << ":  natural frequency (Hz)   accel (G peak) \n"
-      << "\n " << grms_table.name << ":  natural frequency (Hz)   accel (GRMS)   \n"
+      << "\n " << name_for_console(peak_table.name, false)
+      << ":  natural frequency (Hz)   accel (G peak) \n"
+      << "\n " << name_for_console(grms_table.name, false)
+      << ":  natural frequency (Hz)   accel (GRMS)   \n"
       << "\n\n Calculation complete. "
-      << "\n Please call the output file into your own plotting program."
-      << "\n\n Press any key to exit." << std::flush;
+      << "\n Please call the output file into your own plotting program." << PRESS_ANY_KEY
+      << std::flush;
   // Where the prompt could not be shown, no one would know to press a key.
   if (out) wait_for_key();
   return 0;

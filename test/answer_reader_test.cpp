@@ -145,6 +145,50 @@ TEST(AnswerReader, TheEndOfInputIsFinal) {
   EXPECT_EQ(word, "7");
 }
 
+// The bytes of UTF-16 text with its byte-order mark, as Windows PowerShell 5.1 and Notepad save it.
+std::string utf16(const std::u16string& text, bool little_endian) {
+  std::string bytes = little_endian ? "\xff\xfe" : "\xfe\xff";
+  for (const char16_t unit : text) {
+    const char low = static_cast<char>(unit & 0xff), high = static_cast<char>(unit >> 8);
+    bytes += little_endian ? std::string{low, high} : std::string{high, low};
+  }
+  return bytes;
+}
+
+// Answers with a byte-order mark read as the text they hold, UTF-8 in the end; text that only
+// starts like a mark is read as it stands.
+TEST(AnswerReader, AnswersAsWindowsSavesThem) {
+  const char* typical = "100 2 1 0.05 10 20 Pr\xc3\xbc" "fung.txt Ma\xc3\x9f.txt | rest";
+  const std::u16string typed = u"100\r\n2\r\n1\r\n0.05\r\n10\r\n20\r\nPr\u00fcfung.txt\r\nMa\u00df.txt\r\n";
+  struct Case {
+    const char* what;
+    std::string input;
+    const char* kinds;
+    std::string outcome;
+  };
+  const Case cases[] = {
+      {"UTF-8 with a mark", "\xef\xbb\xbf" "100\r\n2\r\n1\r\n0.05\r\n10\r\n20\r\nPr\xc3\xbc" "fung.txt\r\nMa\xc3\x9f.txt",
+       "rririrww", typical},
+      {"UTF-16 LE", utf16(typed, true), "rririrww", typical},
+      {"UTF-16 BE", utf16(typed, false), "rririrww", typical},
+      {"UTF-16 beyond the basic plane", utf16(u"\U0001F4C8.txt x", true), "ww",
+       "\xf0\x9f\x93\x88.txt x | rest"},
+      // A surrogate without its partner, and a lone last byte, are U+FFFD (EF BF BD).
+      {"UTF-16 lone surrogates", utf16(std::u16string{u'a', 0xd800, u'b', u' ', 0xdc00}, true), "ww",
+       "a\xef\xbf\xbd" "b \xef\xbf\xbd | rest"},
+      {"UTF-16 two high surrogates", utf16(std::u16string{0xd83d, 0xd83d, 0xdcc8}, true), "w",
+       "\xef\xbf\xbd\xf0\x9f\x93\x88 | rest"},
+      {"UTF-16 with a lone last byte", utf16(u"7 ", true) + "x", "rw", "7 \xef\xbf\xbd | rest"},
+      {"a mark alone", "\xff\xfe", "w", "fail(7) | rest"},
+      // Only at the very start, and only whole, is it a mark.
+      {"a mark later", "7 \xef\xbb\xbf", "rw", "7 \xef\xbb\xbf | rest"},
+      {"FF without FE", "\xff" "7", "w", "\xff" "7 | rest"},
+      {"EF BB without BF", "\xef\xbb" "7", "rw", "fail(7) \xef\xbb" "7 | rest"},
+      {"EF alone", "\xef", "w", "\xef | rest"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(reads(c.input, c.kinds), c.outcome) << c.what;
+}
+
 TEST(AnswerReader, WordsKeepEveryByteButWhiteSpace) {
   std::istringstream in(std::string("a\0b\xff\xe9 c", 7));
   AnswerReader reader(in);

@@ -41,6 +41,27 @@ TEST(Program, TypicalRunMatchesTheApprovedTranscriptAndTables) {
   }
 }
 
+// Answers as Windows saves them (Notepad's UTF-8 with a mark, PowerShell 5.1's UTF-16 LE, and
+// UTF-16 BE) give the same run, tables and names as plain UTF-8.
+TEST(Program, AnswersInEveryEncodingWindowsSavesGiveTheSameRun) {
+  ScratchDir plain_dir;
+  const ProgramRun plain = run_program(read_file(TEST_DIR "/answers/names-utf8.answers"),
+                                       plain_dir.root());
+  EXPECT_TRUE(exited_with(plain, 0));
+  EXPECT_NE(plain.output.find("\n Pr\xc3\xbc" "fung.txt:  natural frequency (Hz)"),
+            std::string::npos);
+  for (const char* answers : {"names-utf8-bom", "names-utf16le", "names-utf16be"}) {
+    ScratchDir dir;
+    const ProgramRun run =
+        run_program(read_file(TEST_DIR "/answers/" + std::string(answers) + ".answers"), dir.root());
+    EXPECT_TRUE(exited_with(run, 0)) << answers;
+    EXPECT_EQ(run.output, plain.output) << answers;
+    EXPECT_EQ(read_file(dir.path("Pr\xc3\xbc" "fung.txt")), approved("typical_peak.txt")) << answers;
+    EXPECT_EQ(read_file(dir.path("Ma\xc3\x9f.txt")), approved("typical_grms.txt")) << answers;
+    EXPECT_EQ(file_names(dir.root()).size(), 2u) << answers;
+  }
+}
+
 TEST(Program, DampingRefusalEndsWithStatusOneBeforeAnyFile) {
   const std::string transcript = approved("typical.out");
   const std::string through_format =
