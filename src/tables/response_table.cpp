@@ -28,6 +28,10 @@ std::string clash(const FileIdentity& file, const ResponseTable* other) {
 ResponseTable open_table(const std::string& name, const ResponseTable* other) {
   ResponseTable table;
   table.name = name;
+  if (name.find('\0') != std::string::npos) {  // the system would see only the text before it
+    table.error = std::strerror(EINVAL);
+    return table;
+  }
   if (!system_name(name, table.path, table.error)) return table;
   const std::string clashing = clash(identify(table.path), other);
   if (!clashing.empty()) {

@@ -27,7 +27,7 @@ inline bool same_file(const FileIdentity& first, const FileIdentity& second) {
 
 // The name as the system reads it: on POSIX the bytes as typed; on Windows UTF-16, decoded from
 // UTF-8 when the bytes are valid UTF-8, and from the ANSI code page otherwise. Returns false, with
-// the reason, for a name the system cannot be given whole (a NUL byte, undecodable bytes).
+// the reason, for bytes that neither decodes.
 bool system_name(const std::string& name, std::filesystem::path& path, std::string& reason);
 
 FileIdentity identify(const std::filesystem::path& path);  // what the name denotes now

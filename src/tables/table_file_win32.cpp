@@ -3,8 +3,6 @@
 #include <windows.h>
 #include <io.h>
 
-#include <cerrno>
-#include <cstring>
 #include <string>
 
 #include "tables/table_file.h"
@@ -43,10 +41,6 @@ bool decode(UINT code_page, const std::string& text, std::wstring& wide) {
 }  // namespace
 
 bool system_name(const std::string& name, std::filesystem::path& path, std::string& reason) {
-  if (name.find('\0') != std::string::npos) {  // the system would see only the text before it
-    reason = std::strerror(EINVAL);
-    return false;
-  }
   std::wstring wide;
   if (!decode(CP_UTF8, name, wide) && !decode(CP_ACP, name, wide)) {
     reason = "the name is neither UTF-8 nor text in code page " + std::to_string(GetACP());

@@ -8,20 +8,24 @@ namespace quodrel {
 
 namespace {
 
-// Right-aligns text in a field of TABLE_NUMBER_WIDTH blanks.
-TableNumber right_aligned(const char* text) {
-  TableNumber field;
+// Blanks the field and returns where a text of `length` characters starts when it is
+// right-aligned in it: the one way every value is padded ("NaN" -> "           NaN").
+char* right_aligned(TableNumber& field, std::size_t length) {
   field.fill(' ');
-  const std::size_t length = std::strlen(text);
-  std::memcpy(field.data() + TABLE_NUMBER_WIDTH - length, text, length);
+  return field.data() + TABLE_NUMBER_WIDTH - length;
+}
+
+TableNumber word(const char* text, std::size_t length) {
+  TableNumber field;
+  std::memcpy(right_aligned(field, length), text, length);
   return field;
 }
 
 }  // namespace
 
 TableNumber format_table_number(double x) {
-  if (std::isnan(x)) return right_aligned("NaN");
-  if (std::isinf(x)) return right_aligned(x > 0 ? "Inf" : "-Inf");
+  if (std::isnan(x)) return word("NaN", 3);
+  if (std::isinf(x)) return x > 0 ? word("Inf", 3) : word("-Inf", 4);
 
   // Step 1: |x| to 17 significant digits, "d.dddddddddddddddde[+-]dd[d]". to_chars rounds
   // correctly and ignores the locale, unlike printf.
@@ -46,11 +50,11 @@ TableNumber format_table_number(double x) {
     }
   }
 
-  // Step 3: "[-]d.dddde[+-]ddd", padded on the left to the field width.
+  // Step 3: "[-]d.dddde[+-]ddd", right-aligned in the field: 11 characters, and the sign.
+  const bool negative = x < 0;  // -0.0 is not below zero and has no sign
   TableNumber field;
-  field.fill(' ');
-  char* out = field.data() + 3;
-  if (x < 0) out[-1] = '-';  // -0.0 is not below zero and keeps its blank
+  char* out = right_aligned(field, negative ? 12 : 11);
+  if (negative) *out++ = '-';
   *out++ = digits[0];
   *out++ = '.';
   std::memcpy(out, digits + 1, 4);
