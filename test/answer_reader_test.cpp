@@ -1,3 +1,5 @@
+// The formatted reads in-process, on string streams. What only this level shows: each read's
+// value and what it leaves in the input, for texts the dialogue cannot easily reach.
 #include <algorithm>
 #include <charconv>
 #include <cstdint>

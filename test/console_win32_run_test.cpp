@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "dialogue_texts.h"
+#include "input_records_win32.h"
 #include "test_support.h"
 
 namespace quodrel {
@@ -24,23 +25,6 @@ using namespace std::chrono_literals;
 using namespace test;
 namespace fs = std::filesystem;
 
-INPUT_RECORD key(bool down, WORD virtual_key, wchar_t character, DWORD control_keys = 0) {
-  INPUT_RECORD record{};
-  record.EventType = KEY_EVENT;
-  record.Event.KeyEvent.bKeyDown = down;
-  record.Event.KeyEvent.wRepeatCount = 1;
-  record.Event.KeyEvent.wVirtualKeyCode = virtual_key;
-  record.Event.KeyEvent.uChar.UnicodeChar = character;
-  record.Event.KeyEvent.dwControlKeyState = control_keys;
-  return record;
-}
-
-INPUT_RECORD focus_event() {
-  INPUT_RECORD record{};
-  record.EventType = FOCUS_EVENT;
-  record.Event.FocusEvent.bSetFocus = TRUE;
-  return record;
-}
 
 // Each character of `text` pressed and released, as the keyboard sends it; '\r' is Enter.
 std::vector<INPUT_RECORD> typed(const std::wstring& text) {
@@ -201,7 +185,7 @@ TEST(ConsoleKeyWait, OnlyARealKeyEndsTheWait) {
   };
   const std::vector<INPUT_RECORD> not_ending = {
       key(true, VK_SHIFT, 0, SHIFT_PRESSED), key(false, VK_SHIFT, 0), key(false, 'A', L'a'),
-      focus_event(), key(true, VK_MENU, 0, LEFT_ALT_PRESSED), key(false, VK_MENU, 0)};
+      event_of_type(FOCUS_EVENT), key(true, VK_MENU, 0, LEFT_ALT_PRESSED), key(false, VK_MENU, 0)};
   for (const Case& c : cases) {
     ScratchDir dir;
     const DWORD mode_before = input_mode();

@@ -1,29 +1,17 @@
-// Which console input records end the key wait on Windows.
+// Which console input records end the key wait on Windows, in-process. What only this level
+// shows: records that no keyboard, terminal or wine console can be made to send.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include "console_win32.h"
+#include "input_records_win32.h"
 
 namespace quodrel {
 namespace {
 
-INPUT_RECORD key(bool down, WORD virtual_key, wchar_t character, DWORD control_keys = 0) {
-  INPUT_RECORD record{};
-  record.EventType = KEY_EVENT;
-  record.Event.KeyEvent.bKeyDown = down;
-  record.Event.KeyEvent.wRepeatCount = 1;
-  record.Event.KeyEvent.wVirtualKeyCode = virtual_key;
-  record.Event.KeyEvent.uChar.UnicodeChar = character;
-  record.Event.KeyEvent.dwControlKeyState = control_keys;
-  return record;
-}
-
-INPUT_RECORD event_of_type(WORD type) {
-  INPUT_RECORD record{};
-  record.EventType = type;
-  return record;
-}
+using test::event_of_type;
+using test::key;
 
 TEST(ConsoleKeys, OnlyKeyPressesThatGiveACharacterOrAreSpecialEndTheWait) {
   struct Case {

@@ -55,7 +55,7 @@ bool contains(const std::string& text, const std::string& part) {
 }
 
 TEST(Dialogue, TablesAreCompleteBeforeTheKeyWait) {
-  const DialogueRun run("100 2 1 0.05 10 20");
+  const DialogueRun run(TYPICAL_NUMBERS);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.key_waits, 1);
   EXPECT_EQ(run.rows(), 24);
@@ -67,7 +67,7 @@ TEST(Dialogue, TablesAreCompleteBeforeTheKeyWait) {
 }
 
 TEST(Dialogue, RatioAndTheEquivalentQGiveIdenticalTables) {
-  const DialogueRun ratio("100 2 1 0.05 10 20");
+  const DialogueRun ratio(TYPICAL_NUMBERS);
   const DialogueRun q("100 2 2 10 10 20");
   EXPECT_TRUE(contains(ratio.output, RATIO_PROMPT));
   EXPECT_TRUE(contains(q.output, Q_PROMPT));
@@ -136,7 +136,7 @@ TEST(Dialogue, UnreadableAnswerAfterTheDampingBecomesTheFileName) {
 }
 
 TEST(Dialogue, NameWithABlankGivesBothNames) {
-  const DialogueRun run("100 2 1 0.05 10 20", "peak data.txt");
+  const DialogueRun run(TYPICAL_NUMBERS, "peak data.txt");
   EXPECT_TRUE(file_exists(run.dir.path("peak")));
   EXPECT_TRUE(file_exists(run.dir.path("data.txt")));
   EXPECT_EQ(run.status, 0);

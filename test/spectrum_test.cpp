@@ -1,3 +1,5 @@
+// The grid and the response in-process, against the documented numbers, closed forms and a
+// time-domain simulation of the oscillator. What only this level shows: the physics itself.
 #include <algorithm>
 #include <cmath>
 #include <limits>

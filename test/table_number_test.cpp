@@ -1,3 +1,5 @@
+// The table number format in-process, by property and against a slow printf reference over
+// seeded random doubles. What only this level shows: every digit of every kind of value.
 #include <cfloat>
 #include <cmath>
 #include <cstdio>

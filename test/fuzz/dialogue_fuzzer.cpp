@@ -27,16 +27,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Every row is " ... number \t number\r\n", 33 bytes.
+// Every row is a number, " \t ", a number and CR LF: TABLE_ROW_LENGTH bytes. Returns the rows
+// without their line ends.
 std::vector<std::string> table_rows(const std::string& content) {
-  FUZZ_CHECK(content.size() % quodrel::TABLE_ROW_LENGTH == 0);
+  using quodrel::TABLE_NUMBER_WIDTH, quodrel::TABLE_ROW_LENGTH;
+  constexpr std::size_t TEXT_LENGTH = TABLE_ROW_LENGTH - 2;
+  FUZZ_CHECK(content.size() % TABLE_ROW_LENGTH == 0);
   std::vector<std::string> rows;
-  for (std::size_t at = 0; at < content.size(); at += quodrel::TABLE_ROW_LENGTH) {
-    const std::string row = content.substr(at, quodrel::TABLE_ROW_LENGTH);
-    FUZZ_CHECK(row.compare(31, 2, "\r\n") == 0);
-    FUZZ_CHECK(row.compare(14, 3, " \t ") == 0);
-    FUZZ_CHECK(row.find_first_of("\r\n") == 31);
-    rows.push_back(row.substr(0, 31));
+  for (std::size_t at = 0; at < content.size(); at += TABLE_ROW_LENGTH) {
+    const std::string row = content.substr(at, TABLE_ROW_LENGTH);
+    FUZZ_CHECK(row.compare(TEXT_LENGTH, 2, "\r\n") == 0);
+    FUZZ_CHECK(row.compare(TABLE_NUMBER_WIDTH, 3, " \t ") == 0);
+    FUZZ_CHECK(row.find_first_of("\r\n") == TEXT_LENGTH);
+    rows.push_back(row.substr(0, TEXT_LENGTH));
   }
   return rows;
 }
@@ -109,7 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::string>& grms = tables[names[1]];
     FUZZ_CHECK(!peak.empty() && peak.size() <= 1000 && peak.size() == grms.size());
     for (std::size_t i = 0; i < peak.size(); ++i) {
-      FUZZ_CHECK(peak[i].compare(0, 14, grms[i], 0, 14) == 0);
+      FUZZ_CHECK(peak[i].compare(0, quodrel::TABLE_NUMBER_WIDTH, grms[i], 0,
+                                 quodrel::TABLE_NUMBER_WIDTH) == 0);
     }
   }
 
