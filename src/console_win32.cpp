@@ -1,5 +1,5 @@
 // The console on Windows: the standard streams made safe at start, answers typed on the console
-// read as UTF-16, names shown in the console's code page, and the key wait on CONIN$.
+// read as UTF-16, text written to it as UTF-16, and the key wait on CONIN$.
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>

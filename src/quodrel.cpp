@@ -146,17 +146,18 @@ int run_dialogue(std::istream& in, std::ostream& out, const std::function<void()
   say(out, "\n Enter final analysis frequency (Hz) \n");
   answers.read_real(input.final_frequency_hz);
 
-  // Each table is created as soon as its name is known.
-  std::string name;
+  // Each table is created as soon as its name is known; a name that cannot be read is empty.
+  const auto read_name = [&answers] {
+    std::string name;
+    answers.read_word(name);
+    return name;
+  };
   say(out, "\n\n Enter the output filename for peak G response: \n");
-  answers.read_word(name);
-  ResponseTable peak_table = open_table(name);
+  ResponseTable peak_table = open_table(read_name());
   if (!peak_table.error.empty()) return table_failed(out, peak_table, {});
 
-  name.clear();
   say(out, "\n\n Enter the output filename for GRMS response: \n");
-  answers.read_word(name);
-  ResponseTable grms_table = open_table(name, &peak_table);
+  ResponseTable grms_table = open_table(read_name(), &peak_table);
   if (!grms_table.error.empty()) return table_failed(out, grms_table, {&peak_table});
 
   const NaturalFrequencyGrid grid = build_grid(input.start_frequency_hz, input.final_frequency_hz);
