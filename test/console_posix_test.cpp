@@ -141,24 +141,34 @@ TEST(KeyWait, WindowResizeIsNotAKey) {
 
 // Two runs that wait on one terminal at once (a script without job control starts both in the
 // foreground) take turns: one key ends one wait, the other run then waits in raw mode, and the
-// terminal ends with the settings it had before the first.
+// terminal ends with the settings it had before the first. With their output in files, neither
+// has the terminal on a standard stream, and each finds its device by its number.
 TEST(KeyWait, RunsOnOneTerminalTakeTurns) {
-  ScratchDir dir;
-  std::filesystem::create_directory(dir.path("second"));
-  ProgramSession session(on_terminal(
-      dir, "\"$QUODREL\" < \"$ANSWERS\" & (cd second && exec \"$QUODREL\" < \"$ANSWERS\") & wait"));
-  ASSERT_TRUE(session.started());
-  ASSERT_TRUE(session.wait_for_output(PRESS_ANY_KEY_TEXT, 10s, 2)) << session.output();
-  ASSERT_TRUE(session.wait_for_raw_mode());
-  std::this_thread::sleep_for(200ms);  // both are at the wait: one waits for a key, one its turn
-  session.type("x");
-  EXPECT_TRUE(session.still_running_after(300ms)) << "one key ended both waits";
-  EXPECT_TRUE(session.wait_for_raw_mode(2s)) << "the second run does not wait in raw mode";
-  session.type("y");
-  ASSERT_TRUE(session.wait_for_exit());
-  EXPECT_TRUE(exited_with(session.ending(), 0));
-  EXPECT_TRUE(session.settings_restored());
-  EXPECT_EQ(read_file(dir.path("second/pk.txt")), approved("typical_peak.txt"));
+  struct Case {
+    const char* what;
+    const char* redirection;
+  };
+  const Case cases[] = {{"on the terminal", ""}, {"with their output in files", " > out 2> err"}};
+  for (const Case& c : cases) {
+    ScratchDir dir;
+    std::filesystem::create_directory(dir.path("second"));
+    const std::string run = "\"$QUODREL\" < \"$ANSWERS\"" + std::string(c.redirection);
+    ProgramSession session(on_terminal(dir, run + " & (cd second && exec " + run + ") & wait"));
+    ASSERT_TRUE(session.started());
+    if (*c.redirection == '\0') {
+      ASSERT_TRUE(session.wait_for_output(PRESS_ANY_KEY_TEXT, 10s, 2)) << session.output();
+    }
+    ASSERT_TRUE(session.wait_for_raw_mode()) << c.what;
+    std::this_thread::sleep_for(300ms);  // both are at the wait: one waits for a key, one its turn
+    EXPECT_EQ(read_file(dir.path("second/pk.txt")), approved("typical_peak.txt")) << c.what;
+    session.type("x");
+    EXPECT_TRUE(session.still_running_after(300ms)) << c.what << ": one key ended both waits";
+    EXPECT_TRUE(session.wait_for_raw_mode(2s)) << c.what << ": the second run does not wait raw";
+    session.type("y");
+    ASSERT_TRUE(session.wait_for_exit()) << c.what;
+    EXPECT_TRUE(exited_with(session.ending(), 0)) << c.what;
+    EXPECT_TRUE(session.settings_restored()) << c.what;
+  }
 }
 
 // A run in the background of its terminal would be stopped by job control at the key wait and
