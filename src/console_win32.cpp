@@ -237,11 +237,13 @@ void wait_for_key() {
   saved_mode = mode;
   SetConsoleCtrlHandler(restore_before_ending, TRUE);
 
+  // Keys typed before the wait do not count. They go before the mode changes: the change is
+  // what shows the wait has begun, and a key pressed after it must not be discarded.
+  FlushConsoleInputBuffer(console);
   // One key, unechoed, without Enter; Ctrl+C is a key like any other; keys arrive as key
-  // events, not as escape sequences. Keys typed before the wait do not count.
+  // events, not as escape sequences.
   SetConsoleMode(console, mode & ~(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_PROCESSED_INPUT |
                                    ENABLE_VIRTUAL_TERMINAL_INPUT));
-  FlushConsoleInputBuffer(console);
   INPUT_RECORD record;
   DWORD count = 0;
   while (ReadConsoleInputW(console, &record, 1, &count) && count == 1 && !ends_key_wait(record)) {

@@ -93,7 +93,7 @@ class ConsoleRun {
 
   ConsoleRun(const std::string& folder, const std::string& answers, DWORD creation_flags = 0,
              Output shown = Output::file)
-      : folder_(folder) {
+      : folder_(folder), input_mode_before_(input_mode()) {
     write_file(folder + "/answers", answers);
     const HANDLE input = answers.empty() ? inheritable(L"CONIN$", GENERIC_READ | GENERIC_WRITE,
                                                        OPEN_EXISTING)
@@ -120,7 +120,12 @@ class ConsoleRun {
   ~ConsoleRun() {
     if (!started_) return;
     if (WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0) {
+      // A run ended here may have left the console in its key wait's mode, with keys unread:
+      // the console is shared, so the next case starts from the state this one found.
       TerminateProcess(process_.hProcess, 1);
+      WaitForSingleObject(process_.hProcess, 5000);
+      FlushConsoleInputBuffer(console_input());
+      SetConsoleMode(console_input(), input_mode_before_);
     }
     CloseHandle(process_.hProcess);
     CloseHandle(process_.hThread);
@@ -160,6 +165,7 @@ class ConsoleRun {
 
  private:
   std::string folder_;
+  DWORD input_mode_before_;
   bool started_ = false;
   PROCESS_INFORMATION process_{};
 };
