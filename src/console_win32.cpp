@@ -188,23 +188,16 @@ std::string name_for_console(const std::string& name, bool escaped) {
   if (!output_is_console() || !system_name(name, path, reason)) {
     return escaped ? escaped_controls(name) : name;
   }
-  std::wstring wide;
-  for (const wchar_t c : path.native()) {
-    if (escaped && (c < 0x20 || (c >= 0x7f && c < 0xa0))) {  // C0, DEL and C1
-      std::string escape;
-      append_escape(escape, c);
-      wide.append(escape.begin(), escape.end());
-    } else {
-      wide += c;
-    }
-  }
+  // On the console, the characters the name denotes, as UTF-8 (see write_standard_output), and
+  // in a message escaped as on a terminal that reads UTF-8.
+  const std::wstring& wide = path.native();
   const int wide_length = static_cast<int>(wide.size());
   std::string text(static_cast<std::size_t>(WideCharToMultiByte(
                        CP_UTF8, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr)),
                    '\0');
   WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_length, text.data(),
                       static_cast<int>(text.size()), nullptr, nullptr);
-  return text;
+  return escaped ? escaped_utf8(text) : text;
 }
 
 bool console_closes_with_this_process() {

@@ -4,6 +4,12 @@ namespace quodrel {
 
 namespace {
 
+// Appends "\xNN" for the byte.
+void append_escape(std::string& text, unsigned char byte) {
+  static constexpr char HEX[] = "0123456789abcdef";
+  text += {'\\', 'x', HEX[byte >> 4], HEX[byte & 0xf]};
+}
+
 // The length of the printable character whose UTF-8 bytes start at `at`, or 0 where the bytes
 // there are a control character (C0, DEL or C1) or not well-formed UTF-8.
 std::size_t printable_length(const std::string& text, std::size_t at) {
@@ -62,11 +68,6 @@ std::string escaped_controls(const std::string& text) {
     }
   }
   return result;
-}
-
-void append_escape(std::string& text, unsigned value) {
-  static constexpr char HEX[] = "0123456789abcdef";
-  text += {'\\', 'x', HEX[value >> 4 & 0xf], HEX[value & 0xf]};
 }
 
 }  // namespace quodrel

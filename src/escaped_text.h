@@ -16,9 +16,6 @@ std::string escaped_utf8(const std::string& text);
 // with ASCII, are escaped.   "pk\x1b.txt" -> "pk\\x1b.txt"   "\xe9" stays
 std::string escaped_controls(const std::string& text);
 
-// Appends "\xNN" for a value below 0x100.
-void append_escape(std::string& text, unsigned value);
-
 }  // namespace quodrel
 
 #endif

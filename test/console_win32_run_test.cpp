@@ -286,6 +286,22 @@ TEST(ConsoleAnswers, TheSummaryShowsNamesLegiblyOnTheConsole) {
   SetConsoleOutputCP(code_page_before);
 }
 
+// On the console, a message shows the characters of a name, with every character that could
+// control the screen written as its UTF-8 bytes, \xNN, as on a terminal on Linux.
+TEST(ConsoleAnswers, AMessageShowsANameLegiblyWithItsControlsEscaped) {
+  ScratchDir dir;
+  ConsoleRun run(dir.root(),
+                 "100 2 1 0.05 10 20 Pr\xc3\xbc" "f\x1b[2J\xc2\x85no\\such\\pk.txt rms.txt", 0,
+                 ConsoleRun::Output::screen);
+  ASSERT_TRUE(run.started());
+  EXPECT_EQ(run.exit_status(), 2);
+  const std::wstring screen = screen_text();
+  // The reason is the system's: Windows takes no control characters in a name.
+  EXPECT_NE(screen.find(L" Error:  Pr\u00fcf\\x1b[2J\\xc2\\x85no\\such\\pk.txt: "),
+            std::wstring::npos)
+      << std::string(screen.begin(), screen.end());
+}
+
 // Ctrl+Z Enter ends the answers for good: no later question waits for more.
 TEST(ConsoleAnswers, CtrlZIsALastingEndOfInput) {
   ScratchDir dir;
