@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 #include <termios.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -139,6 +141,16 @@ TEST(KeyWait, WindowResizeIsNotAKey) {
   EXPECT_TRUE(exited_with(session.ending(), 0));
 }
 
+// Whether `condition` holds within `limit`, polled.
+bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = 10s) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(5ms);
+  }
+  return true;
+}
+
 // Two runs that wait on one terminal at once (a script without job control starts both in the
 // foreground) take turns: one key ends one wait, the other run then waits in raw mode, and the
 // terminal ends with the settings it had before the first. With their output in files, neither
@@ -152,21 +164,34 @@ TEST(KeyWait, RunsOnOneTerminalTakeTurns) {
   for (const Case& c : cases) {
     ScratchDir dir;
     std::filesystem::create_directory(dir.path("second"));
-    const std::string run = "\"$QUODREL\" < \"$ANSWERS\"" + std::string(c.redirection);
-    ProgramSession session(on_terminal(dir, run + " & (cd second && exec " + run + ") & wait"));
+    // Each run leaves a mark in its folder once it has ended.
+    const std::string run =
+        "\"$QUODREL\" < \"$ANSWERS\"" + std::string(c.redirection) + "; touch ended";
+    ProgramSession session(on_terminal(dir, "(" + run + ") & (cd second && " + run + ") & wait"));
     ASSERT_TRUE(session.started());
+    const auto ended_runs = [&] {
+      return int{file_exists(dir.path("ended"))} + int{file_exists(dir.path("second/ended"))};
+    };
+    // Both are at the wait, one waiting for a key and one for its turn: their tables are whole.
+    ASSERT_TRUE(eventually([&] {
+      return read_file(dir.path("pk.txt")) == approved("typical_peak.txt") &&
+             read_file(dir.path("second/pk.txt")) == approved("typical_peak.txt");
+    })) << c.what;
     if (*c.redirection == '\0') {
       ASSERT_TRUE(session.wait_for_output(PRESS_ANY_KEY_TEXT, 10s, 2)) << session.output();
     }
     ASSERT_TRUE(session.wait_for_raw_mode()) << c.what;
-    std::this_thread::sleep_for(300ms);  // both are at the wait: one waits for a key, one its turn
-    EXPECT_EQ(read_file(dir.path("second/pk.txt")), approved("typical_peak.txt")) << c.what;
     session.type("x");
+    // The first run restores the terminal before it ends, so raw mode after its end is the
+    // second's, begun after it dropped the keys typed before: the next key is its own.
+    ASSERT_TRUE(eventually([&] { return ended_runs() >= 1; })) << c.what << ": no run ended";
     EXPECT_TRUE(session.still_running_after(300ms)) << c.what << ": one key ended both waits";
+    EXPECT_EQ(ended_runs(), 1) << c.what << ": one key ended both waits";
     EXPECT_TRUE(session.wait_for_raw_mode(2s)) << c.what << ": the second run does not wait raw";
     session.type("y");
     ASSERT_TRUE(session.wait_for_exit()) << c.what;
     EXPECT_TRUE(exited_with(session.ending(), 0)) << c.what;
+    EXPECT_EQ(ended_runs(), 2) << c.what;
     EXPECT_TRUE(session.settings_restored()) << c.what;
   }
 }
