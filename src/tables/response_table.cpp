@@ -12,12 +12,13 @@ std::string system_reason() { return std::strerror(errno != 0 ? errno : EIO); }
 
 // Which already open file, if any, the name must not denote.
 std::string clash(const FileIdentity& file, const ResponseTable* other) {
-  constexpr const char* STANDARD_STREAMS[] = {"standard input", "standard output",
-                                               "standard error"};
-  for (int descriptor = 0; descriptor < 3; ++descriptor) {
-    if (same_file(file, identify_standard_stream(descriptor))) {
-      return STANDARD_STREAMS[descriptor];
-    }
+  const struct {
+    std::FILE* stream;
+    const char* name;
+  } standard_streams[] = {
+      {stdin, "standard input"}, {stdout, "standard output"}, {stderr, "standard error"}};
+  for (const auto& standard : standard_streams) {
+    if (same_file(file, identify(standard.stream))) return standard.name;
   }
   if (other != nullptr && same_file(file, other->identity)) return other->name;
   return "";

@@ -31,8 +31,7 @@ inline bool same_file(const FileIdentity& first, const FileIdentity& second) {
 bool system_name(const std::string& name, std::filesystem::path& path, std::string& reason);
 
 FileIdentity identify(const std::filesystem::path& path);  // what the name denotes now
-FileIdentity identify(std::FILE* file);
-FileIdentity identify_standard_stream(int descriptor);  // 0, 1 or 2
+FileIdentity identify(std::FILE* file);  // a table, or a standard stream
 
 // Creates the file, or empties it if it exists, for writing bytes as they are. On failure
 // returns nullptr and sets errno.

@@ -20,11 +20,6 @@ FileIdentity identity_of(const struct stat& status) {
   return identity;
 }
 
-FileIdentity identify_descriptor(int descriptor) {
-  struct stat status;
-  return fstat(descriptor, &status) == 0 ? identity_of(status) : FileIdentity{};
-}
-
 }  // namespace
 
 bool system_name(const std::string& name, std::filesystem::path& path, std::string&) {
@@ -37,9 +32,10 @@ FileIdentity identify(const std::filesystem::path& path) {
   return stat(path.c_str(), &status) == 0 ? identity_of(status) : FileIdentity{};
 }
 
-FileIdentity identify(std::FILE* file) { return identify_descriptor(fileno(file)); }
-
-FileIdentity identify_standard_stream(int descriptor) { return identify_descriptor(descriptor); }
+FileIdentity identify(std::FILE* file) {
+  struct stat status;
+  return fstat(fileno(file), &status) == 0 ? identity_of(status) : FileIdentity{};
+}
 
 std::FILE* create_file(const std::filesystem::path& path) { return std::fopen(path.c_str(), "wb"); }
 

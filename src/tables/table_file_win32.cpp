@@ -64,10 +64,6 @@ FileIdentity identify(std::FILE* file) {
   return identity_of(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))));
 }
 
-FileIdentity identify_standard_stream(int descriptor) {
-  return identity_of(reinterpret_cast<HANDLE>(_get_osfhandle(descriptor)));
-}
-
 std::FILE* create_file(const std::filesystem::path& path) { return _wfopen(path.c_str(), L"wb"); }
 
 bool remove_file(const std::filesystem::path& path) { return _wremove(path.c_str()) == 0; }
